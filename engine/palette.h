@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "engine/types.h"
+
+namespace tobrisk {
+
+// The classic 16-colour text-mode palette; pictures use entries 1 ... 15.
+inline constexpr std::array<Colour, 16> Palette16{{
+    {0x00, 0x00, 0x00}, {0x00, 0x00, 0xAA}, {0x00, 0xAA, 0x00}, {0x00, 0xAA, 0xAA},
+    {0xAA, 0x00, 0x00}, {0xAA, 0x00, 0xAA}, {0xAA, 0x55, 0x00}, {0xAA, 0xAA, 0xAA},
+    {0x55, 0x55, 0x55}, {0x55, 0x55, 0xFF}, {0x55, 0xFF, 0x55}, {0x55, 0xFF, 0xFF},
+    {0xFF, 0x55, 0x55}, {0xFF, 0x55, 0xFF}, {0xFF, 0xFF, 0x55}, {0xFF, 0xFF, 0xFF},
+}};
+
+// The palette entry holding `colour`, for surfaces that store indices.
+constexpr std::optional<std::uint8_t> PaletteIndexOf(Colour colour) {
+  for (std::size_t index = 0; index < Palette16.size(); ++index) {
+    if (Palette16[index] == colour) return static_cast<std::uint8_t>(index);
+  }
+  return std::nullopt;
+}
+
+}  // namespace tobrisk

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/plot_surface.h"
+
+namespace tobrisk {
+
+// An in-memory PlotSurface of any size, filled with a background colour at first.
+class Picture final : public PlotSurface {
+ public:
+  Picture(int width, int height, Colour background = {});
+
+  [[nodiscard]] float Width() const override { return static_cast<float>(width_); }
+  [[nodiscard]] float Height() const override { return static_cast<float>(height_); }
+  void Plot(std::int16_t col, std::int16_t row, Colour colour) override;
+
+  [[nodiscard]] int PixelWidth() const { return width_; }
+  [[nodiscard]] int PixelHeight() const { return height_; }
+  [[nodiscard]] Colour At(int col, int row) const;
+
+  friend bool operator==(const Picture& a, const Picture& b) {
+    return a.width_ == b.width_ && a.height_ == b.height_ && a.pixels_ == b.pixels_;
+  }
+
+ private:
+  int width_;
+  int height_;
+  std::vector<Colour> pixels_;
+};
+
+}  // namespace tobrisk

@@ -1,0 +1,108 @@
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "engine/fractal.h"
+#include "platform/picture.h"
+#include "ui/draw_command.h"
+
+namespace tobrisk {
+namespace {
+
+constexpr Colour kBackground{1, 2, 3};
+const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+
+FieldTexts WithField(FieldTexts texts, Field field, std::string_view text) {
+  texts[static_cast<std::size_t>(field)] = text;
+  return texts;
+}
+
+TEST(ReadDrawParameters, StartTextsGiveTheDefaultView) {
+  const DrawParameters params = ReadDrawParameters(kStartTexts, true);
+  EXPECT_EQ(params.XMin, -2.5F);
+  EXPECT_EQ(params.XMax, 1.5F);
+  EXPECT_EQ(params.YMin, -1.5F);
+  EXPECT_EQ(params.YMax, 1.5F);
+  EXPECT_EQ(params.MaxIter, 100);
+  EXPECT_EQ(params.P, 0.3F);
+  EXPECT_EQ(params.Q, 0.6F);
+  EXPECT_EQ(params.Kind, FractalKind::Mandelbrot);
+  EXPECT_EQ(ReadDrawParameters(kStartTexts, false).Kind, FractalKind::Julia);
+}
+
+TEST(ReadDrawParameters, FieldTextsReadAsTheirLeadingNumber) {
+  struct Case {
+    Field field;
+    const char* text;
+    float value;
+  };
+  const float inf = std::numeric_limits<float>::infinity();
+  for (const Case c : {Case{Field::XMin, "", 0.0F}, Case{Field::XMax, "letters", 0.0F}, Case{Field::YMin, "1.5abc", 1.5F},
+                       Case{Field::XMax, "1e39", inf}, Case{Field::YMax, "-1e39", -inf}, Case{Field::Real, "0.1", 0.1F},
+                       Case{Field::Imaginary, "1e-50", 0.0F}}) {
+    const DrawParameters params = ReadDrawParameters(WithField(kStartTexts, c.field, c.text), true);
+    const float members[] = {params.XMin, params.XMax, params.YMin, params.YMax, 0.0F, params.P, params.Q};
+    EXPECT_EQ(members[static_cast<int>(c.field)], c.value) << FieldLabel(c.field) << " \"" << c.text << '"';
+  }
+}
+
+TEST(ReadDrawParameters, IterationsUseTheChecked16BitConversion) {
+  struct Case {
+    const char* text;
+    int maxIter;  // -1000000: overflow
+  };
+  for (const Case c : {Case{"100.5", 100}, Case{"101.5", 102}, Case{"-5", -5}, Case{"0", 0}, Case{"32767", 32767},
+                       Case{"x", 0}, Case{"32768", -1000000}, Case{"-32769", -1000000}, Case{"1e99999", -1000000}}) {
+    const FieldTexts texts = WithField(kStartTexts, Field::Iterations, c.text);
+    if (c.maxIter == -1000000) {
+      try {
+        (void)ReadDrawParameters(texts, true);
+        ADD_FAILURE() << c.text << " was accepted";
+      } catch (const RunTimeError& error) {
+        EXPECT_EQ(error, RunTimeError(ErrorCause::Overflow, InField{Field::Iterations})) << c.text;
+      }
+    } else {
+      EXPECT_EQ(ReadDrawParameters(texts, true).MaxIter, c.maxIter) << c.text;
+    }
+  }
+}
+
+TEST(Draw, IterationsOverflowDrawsNothing) {
+  Picture picture(32, 20, kBackground);
+  EXPECT_THROW(Draw(WithField(kStartTexts, Field::Iterations, "40000"), true, picture), RunTimeError);
+  EXPECT_EQ(picture, Picture(32, 20, kBackground));
+}
+
+TEST(Draw, HugeXMaxFaultsAtTheFirstPixelWithNothingDrawn) {
+  Picture picture(32, 20, kBackground);
+  try {
+    Draw(WithField(kStartTexts, Field::XMax, "1e39"), true, picture);
+    ADD_FAILURE() << "expected a floating-point fault";
+  } catch (const RunTimeError& error) {
+    EXPECT_EQ(std::string(error.what()), "Floating-point fault (invalid operation) at pixel (0, 0)");
+  }
+  EXPECT_EQ(picture, Picture(32, 20, kBackground));
+}
+
+TEST(Draw, MandelbrotIgnoresTheJuliaFields) {
+  Picture reference(40, 25, kBackground);
+  Draw(kStartTexts, true, reference);
+  Picture other(40, 25, kBackground);
+  FieldTexts texts = WithField(kStartTexts, Field::Real, "1e39");
+  texts = WithField(texts, Field::Imaginary, "garbage");
+  Draw(texts, true, other);
+  EXPECT_EQ(other, reference);
+}
+
+TEST(Draw, MatchesTheRenderPassOfTheSameRecord) {
+  Picture viaDraw(40, 25, kBackground);
+  Draw(kStartTexts, false, viaDraw);
+  Picture viaPass(40, 25, kBackground);
+  RenderPass({-2.5F, 1.5F, -1.5F, 1.5F, 100, 0.3F, 0.6F, FractalKind::Julia}, viaPass);
+  EXPECT_EQ(viaDraw, viaPass);
+}
+
+}  // namespace
+}  // namespace tobrisk

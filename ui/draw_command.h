@@ -1,0 +1,24 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "engine/plot_surface.h"
+#include "engine/types.h"
+
+namespace tobrisk {
+
+// The texts of Text1 ... Text7: X Min, X Max, Y Min, Y Max, Iterations, Real, Imaginary.
+using FieldTexts = std::array<std::string_view, 7>;
+
+// Turns the field texts into a parameter record, reading them in order.
+// Raises the overflow RunTimeError for Iterations outside -32768 ... 32767
+// before Real and Imaginary are read. Real fields beyond the single range are
+// stored as infinities without an error.
+[[nodiscard]] DrawParameters ReadDrawParameters(const FieldTexts& texts, bool mandelbrotChosen);
+
+// The Draw command: reads the fields and runs the render pass on the surface.
+// Neither clears the surface first nor checks the numbers for sense.
+void Draw(const FieldTexts& texts, bool mandelbrotChosen, PlotSurface& surface);
+
+}  // namespace tobrisk
