@@ -1,0 +1,223 @@
+// Runs the built tobrisk-render as a user would and reads back what it wrote.
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include "engine/fractal.h"
+#include "platform/picture.h"
+#include "ui/draw_command.h"
+
+namespace tobrisk {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& text) {
+  std::string quoted(1, '\'');
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  quoted += '\'';
+  return quoted;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class RenderTool : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("tobrisk-render-test-" + std::to_string(::getpid()) + "-" +
+                                           testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  ToolRun Run(const std::vector<std::string>& arguments) const {
+    std::string command = Quote(TOBRISK_RENDER_PATH);
+    for (const std::string& argument : arguments) {
+      command += ' ';
+      command += Quote(argument);
+    }
+    const fs::path out = folder_ / "stdout.txt";
+    const fs::path err = folder_ / "stderr.txt";
+    command += " >";  // appended stepwise: GCC 12 warns falsely on chained string sums here
+    command += Quote(out.string());
+    command += " 2>";
+    command += Quote(err.string());
+    const int raw = std::system(command.c_str());
+    ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return run;
+  }
+
+  // Only the files a test expects; temporary files left behind would show here.
+  std::vector<std::string> FolderContents() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path folder_;
+};
+
+std::optional<Picture> ReadPng(const fs::path& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return std::nullopt;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
+  if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) return std::nullopt;
+  Picture picture(static_cast<int>(image.width), static_cast<int>(image.height));
+  for (std::size_t i = 0; i < pixels.size() / 3; ++i) {
+    picture.Plot(static_cast<std::int16_t>(i % image.width), static_cast<std::int16_t>(i / image.width),
+                 Colour{pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2]});
+  }
+  return picture;
+}
+
+Picture DrawInMemory(const FieldTexts& texts, bool mandelbrot, int width, int height) {
+  Picture picture(width, height);
+  Draw(texts, mandelbrot, picture);
+  return picture;
+}
+
+TEST_F(RenderTool, DefaultPictureMatchesTheDrawCommand) {
+  const fs::path png = folder_ / "default.png";
+  const ToolRun run = Run({"-o", png.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::optional<Picture> written = ReadPng(png);
+  ASSERT_TRUE(written.has_value());
+  EXPECT_EQ(*written, DrawInMemory({"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"}, true, 320, 200));
+}
+
+TEST_F(RenderTool, JuliaWithCountsMatchesTheDrawCommand) {
+  const fs::path png = folder_ / "julia.png";
+  const fs::path pgm = folder_ / "julia.pgm";
+  const ToolRun run = Run({"--julia", "--real", "-0.8", "--imaginary", "0.156", "--iterations", "300", "--size",
+                           "97x61", "--counts", pgm.string(), "-o", png.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const FieldTexts texts{"-1.5", "1.5", "-1.5", "1.5", "300", "-0.8", "0.156"};
+  const std::optional<Picture> written = ReadPng(png);
+  ASSERT_TRUE(written.has_value());
+  EXPECT_EQ(*written, DrawInMemory(texts, false, 97, 61));
+
+  // The count map holds n itself: its colour must agree with the picture everywhere.
+  const std::string counts = ReadFile(pgm);
+  const std::string header = "P5\n97 61\n65535\n";
+  ASSERT_EQ(counts.size(), header.size() + 97U * 61U * 2U);
+  ASSERT_EQ(counts.substr(0, header.size()), header);
+  bool someSlowPixel = false;
+  for (int row = 0; row < 61; ++row) {
+    for (int col = 0; col < 97; ++col) {
+      const std::size_t at = header.size() + 2U * static_cast<std::size_t>(row * 97 + col);
+      const auto n = static_cast<EscapeCount>((static_cast<unsigned char>(counts[at]) << 8) |
+                                              static_cast<unsigned char>(counts[at + 1]));
+      someSlowPixel = someSlowPixel || n > 255;  // exercises the high byte
+      ASSERT_EQ(written->At(col, row), Palette16[static_cast<std::size_t>(PaletteIndexFor(n, InPass{}))])
+          << col << "," << row << " n=" << n;
+    }
+  }
+  EXPECT_TRUE(someSlowPixel);
+}
+
+TEST_F(RenderTool, StandardOutputReceivesThePng) {
+  const ToolRun run = Run({"--size", "8x4", "-o", "-"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+TEST_F(RenderTool, DrawingErrorsLeaveExistingFilesUntouched) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"--xmax", "1e39"}, "Floating-point fault (invalid operation) at pixel (0, 0)"},
+      {{"--iterations", "40000"}, "Overflow: Iterations must lie between -32768 and 32767"},
+      {{"--xmin", "0", "--xmax", "8e10", "--size", "16x4"}, "at pixel (1, 0)"},
+  };
+  const fs::path png = folder_ / "keep.png";
+  const fs::path pgm = folder_ / "keep.pgm";
+  for (const Case& c : cases) {
+    std::ofstream(png) << "old picture";
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"--counts", pgm.string(), "-o", png.string()});
+    const ToolRun run = Run(arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(ReadFile(png), "old picture");
+    EXPECT_EQ(FolderContents(), std::vector<std::string>{"keep.png"}) << "no count map, no temporary file";
+  }
+}
+
+TEST_F(RenderTool, UnwritableDestinationsFailClearly) {
+  struct Case {
+    std::string path;
+    std::string message;
+  };
+  const Case cases[] = {
+      {(folder_ / "missing" / "x.png").string(), "No such file or directory"},
+      {folder_.string(), "is a directory"},
+      {"/dev/full", "No space left on device"},
+  };
+  for (const Case& c : cases) {
+    const ToolRun run = Run({"-o", c.path});
+    EXPECT_EQ(run.status, 1) << c.path;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+  EXPECT_TRUE(FolderContents().empty());
+  struct stat device {};
+  ASSERT_EQ(::stat("/dev/full", &device), 0);
+  EXPECT_TRUE(S_ISCHR(device.st_mode)) << "the device must be written, never replaced";
+}
+
+TEST_F(RenderTool, ReplacesAnExistingFileAndKeepsItsPermissions) {
+  const fs::path png = folder_ / "again.png";
+  std::ofstream(png) << "old picture";
+  fs::permissions(png, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ASSERT_EQ(Run({"--size", "5x5", "-o", png.string()}).status, 0);
+  EXPECT_TRUE(ReadPng(png).has_value());
+  EXPECT_EQ(fs::status(png).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(FolderContents(), std::vector<std::string>{"again.png"});
+}
+
+TEST_F(RenderTool, UsageErrorsExitWithStatus2) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--xmin", "abc", "-o", "x.png"}, std::vector<std::string>{"--size", "0x0", "-o", "x.png"},
+        std::vector<std::string>{}}) {
+    const ToolRun run = Run(arguments);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_FALSE(run.err.empty());
+  }
+  EXPECT_TRUE(FolderContents().empty());
+  const ToolRun help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage:"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tobrisk

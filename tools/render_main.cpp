@@ -1,0 +1,70 @@
+// tobrisk-render: the window's Draw, into a PNG file of any size.
+
+#include <exception>
+#include <iostream>
+#include <optional>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "engine/run_time_error.h"
+#include "tools/count_map.h"
+#include "tools/output_file.h"
+#include "tools/png_rows.h"
+#include "tools/render_options.h"
+#include "tools/streaming_surface.h"
+#include "ui/draw_command.h"
+
+namespace tobrisk {
+namespace {
+
+constexpr std::string_view kProgram = "tobrisk-render";
+
+void Render(const RenderOptions& options) {
+  OutputFile picture(options.output);
+  std::optional<OutputFile> counts;
+  if (options.counts) counts.emplace(*options.counts);
+
+  PngRowWriter png(picture.Stream(), options.output, options.width, options.height);
+  std::optional<CountMapWriter> countMap;
+  if (counts) countMap.emplace(counts->Stream(), *options.counts, options.width, options.height);
+  StreamingSurface surface(options.width, options.height, png, countMap ? &*countMap : nullptr);
+
+  const FieldTexts texts{options.xMin, options.xMax, options.yMin, options.yMax,
+                         options.iterations, options.real, options.imaginary};
+  Draw(texts, options.kind == FractalKind::Mandelbrot, surface);
+
+  png.Finish();
+  picture.Finish();
+  if (counts) counts->Finish();
+  // Both files are complete before either replaces anything.
+  picture.Commit();
+  if (counts) counts->Commit();
+}
+
+int Run(const std::vector<std::string_view>& arguments) {
+  const ParsedArguments parsed = ParseRenderArguments(arguments);
+  if (std::holds_alternative<HelpRequested>(parsed)) {
+    std::cout << RenderUsage(kProgram);
+    return 0;
+  }
+  if (const auto* usage = std::get_if<UsageError>(&parsed)) {
+    std::cerr << kProgram << ": " << usage->message << "\nTry '" << kProgram << " --help' for more information.\n";
+    return 2;
+  }
+  try {
+    Render(std::get<RenderOptions>(parsed));
+    return 0;
+  } catch (const std::exception& error) {  // a RunTimeError or a file that could not be written
+    std::cerr << kProgram << ": " << error.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace
+}  // namespace tobrisk
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  return tobrisk::Run(arguments);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "engine/types.h"
+
+namespace tobrisk {
+
+// Everything one run of the renderer draws and writes. The seven field texts
+// are kept as texts so that the Draw command reads them exactly as the window does.
+struct RenderOptions {
+  FractalKind kind = FractalKind::Mandelbrot;
+  std::string xMin, xMax, yMin, yMax;
+  std::string iterations = "100";
+  std::string real = "0.3";
+  std::string imaginary = "0.6";
+  int width = 320;
+  int height = 200;
+  std::string output;                 // "-" is standard output
+  std::optional<std::string> counts;  // 16-bit PGM of the escape counts
+};
+
+struct HelpRequested {};
+
+struct UsageError {
+  std::string message;
+};
+
+using ParsedArguments = std::variant<RenderOptions, HelpRequested, UsageError>;
+
+// Parses the arguments after the program name. Values must be plain decimal
+// numbers in their entirety; a negative value may follow its option after a space.
+[[nodiscard]] ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments);
+
+[[nodiscard]] std::string RenderUsage(std::string_view program);
+
+}  // namespace tobrisk

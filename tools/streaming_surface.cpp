@@ -1,0 +1,34 @@
+#include "tools/streaming_surface.h"
+
+#include <optional>
+#include <stdexcept>
+
+#include "engine/palette.h"
+
+namespace tobrisk {
+
+StreamingSurface::StreamingSurface(int width, int height, PngRowWriter& picture, CountMapWriter* counts)
+    : width_(width), height_(height), picture_(picture), counts_(counts),
+      indexRow_(static_cast<std::size_t>(width)), countRow_(counts != nullptr ? static_cast<std::size_t>(width) : 0) {}
+
+void StreamingSurface::ExpectPixel(std::int16_t col, std::int16_t row) const {
+  if (row != rowsWritten_ || col < 0 || col >= width_) throw std::logic_error("pixels must arrive in row-major order");
+}
+
+void StreamingSurface::NoteEscapeCount(std::int16_t col, std::int16_t row, EscapeCount n) {
+  ExpectPixel(col, row);
+  if (counts_ != nullptr) countRow_[static_cast<std::size_t>(col)] = n;
+}
+
+void StreamingSurface::Plot(std::int16_t col, std::int16_t row, Colour colour) {
+  ExpectPixel(col, row);
+  const std::optional<std::uint8_t> index = PaletteIndexOf(colour);
+  if (!index) throw std::logic_error("a colour outside the palette");
+  indexRow_[static_cast<std::size_t>(col)] = *index;
+  if (col + 1 < width_) return;
+  picture_.WriteRow(indexRow_);
+  if (counts_ != nullptr) counts_->WriteRow(countRow_);
+  ++rowsWritten_;
+}
+
+}  // namespace tobrisk

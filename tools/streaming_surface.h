@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/plot_surface.h"
+#include "tools/count_map.h"
+#include "tools/png_rows.h"
+
+namespace tobrisk {
+
+// A surface of the given size that keeps only the row being drawn and hands
+// each finished row to the PNG (and the count map, when one is written).
+// The pass plots in row-major order, which is what makes one row enough.
+class StreamingSurface final : public PlotSurface {
+ public:
+  StreamingSurface(int width, int height, PngRowWriter& picture, CountMapWriter* counts);
+
+  [[nodiscard]] float Width() const override { return static_cast<float>(width_); }
+  [[nodiscard]] float Height() const override { return static_cast<float>(height_); }
+  void NoteEscapeCount(std::int16_t col, std::int16_t row, EscapeCount n) override;
+  void Plot(std::int16_t col, std::int16_t row, Colour colour) override;
+
+  // True once every row has been handed on.
+  [[nodiscard]] bool Complete() const { return rowsWritten_ == height_; }
+
+ private:
+  void ExpectPixel(std::int16_t col, std::int16_t row) const;
+
+  int width_;
+  int height_;
+  PngRowWriter& picture_;
+  CountMapWriter* counts_;
+  std::vector<std::uint8_t> indexRow_;
+  std::vector<EscapeCount> countRow_;
+  int rowsWritten_ = 0;
+};
+
+}  // namespace tobrisk
