@@ -1,0 +1,91 @@
+#include "platform/qt/form_builder.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QString>
+
+#include "platform/qt/drawing_area.h"
+
+namespace tobrisk {
+namespace {
+
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QRect ToQRect(const Rect& r) { return {r.left, r.top, r.width, r.height}; }
+
+QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
+  const QString caption = ToQString(control.caption);
+  switch (control.kind) {
+    case ControlKind::DrawingArea: {
+      const Rect inner = control.InnerPixels();
+      return new DrawingArea(QSize(inner.width, inner.height), kDrawingAreaBorderPixels, parent);
+    }
+    case ControlKind::PushButton: {
+      auto* button = new QPushButton(caption, parent);
+      // Enter must not press it and Escape has no button to press.
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      return button;
+    }
+    case ControlKind::Label: return new QLabel(caption, parent);
+    case ControlKind::Field: return new QLineEdit(caption, parent);
+    case ControlKind::OptionButton: {
+      auto* option = new QRadioButton(caption, parent);
+      option->setChecked(control.on);
+      return option;
+    }
+    case ControlKind::Frame: return new QGroupBox(caption, parent);
+  }
+  return new QWidget(parent);
+}
+
+// Option buttons form one group per container, as on the form designer's platform.
+void JoinOptionGroup(QRadioButton& option, QWidget& container) {
+  auto* group = container.findChild<QButtonGroup*>(QString(), Qt::FindDirectChildrenOnly);
+  if (group == nullptr) {
+    group = new QButtonGroup(&container);
+    group->setExclusive(true);
+  }
+  group->addButton(&option);
+}
+
+void SetFocusOrder(const FormDescription& form, const BuiltControls& built) {
+  std::vector<const ControlDescription*> stops;
+  for (const ControlDescription& control : form.controls) {
+    if (TakesFocus(control.kind)) stops.push_back(&control);
+  }
+  std::sort(stops.begin(), stops.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+  for (std::size_t i = 1; i < stops.size(); ++i) {
+    QWidget::setTabOrder(built.find(stops[i - 1]->name)->second, built.find(stops[i]->name)->second);
+  }
+  if (!stops.empty()) built.find(stops.front()->name)->second->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace
+
+BuiltControls BuildForm(const FormDescription& form, QWidget& window) {
+  window.setWindowTitle(ToQString(form.caption));
+  window.resize(form.ClientWidthPixels(), form.ClientHeightPixels());
+
+  BuiltControls built;
+  for (const ControlDescription& control : form.controls) {
+    // The description lists every frame before its children.
+    QWidget* parent = control.parent.empty() ? &window : built.find(control.parent)->second;
+    QWidget* widget = MakeWidget(control, parent);
+    widget->setObjectName(ToQString(control.name));
+    widget->setGeometry(ToQRect(control.Pixels()));
+    if (auto* option = qobject_cast<QRadioButton*>(widget)) JoinOptionGroup(*option, *parent);
+    built.emplace(std::string(control.name), widget);
+  }
+  SetFocusOrder(form, built);
+  return built;
+}
+
+}  // namespace tobrisk
