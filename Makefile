@@ -37,10 +37,16 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 600 -j 2
 
-run: build
-	@mkdir -p out
-	$(BUILD_DIR)/tools/tobrisk-render -o out/tobrisk.png
-	@echo "The default Mandelbrot picture is in out/tobrisk.png"
+# The window needs a display; without one, say so before spending time on a build.
+run:
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+	  echo "make run: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)." >&2; \
+	  echo "  Run it on a virtual display:     xvfb-run make run" >&2; \
+	  echo "  or draw into a PNG file instead: make build && $(BUILD_DIR)/tools/tobrisk-render -o tobrisk.png" >&2; \
+	  exit 1; \
+	fi
+	@$(MAKE) --no-print-directory build
+	$(BUILD_DIR)/app/tobrisk
 
 bench: build
 	@echo "No benchmarks yet."

@@ -46,6 +46,23 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
   return new QWidget(parent);
 }
 
+// The table's widths were made for the original platform's narrow 8-point font;
+// a caption in this platform's font may need more. A label or an option button
+// then grows to the right, as far as the next control on its row or the edge of
+// its parent, rather than cut its caption ("Mandelbrc"). Nothing moves, nothing
+// overlaps, and every other size stays the table's.
+int WidthForCaption(const FormDescription& form, const ControlDescription& control, const QWidget& widget) {
+  const Rect own = control.Pixels();
+  if (control.kind != ControlKind::Label && control.kind != ControlKind::OptionButton) return own.width;
+  int room = widget.parentWidget()->width() - own.left;
+  for (const ControlDescription& other : form.controls) {
+    const Rect r = other.Pixels();
+    const bool sameRow = r.top < own.top + own.height && own.top < r.top + r.height;
+    if (other.parent == control.parent && sameRow && r.left > own.left) room = std::min(room, r.left - own.left);
+  }
+  return std::max(own.width, std::min(widget.sizeHint().width(), room));
+}
+
 // Option buttons form one group per container, as on the form designer's platform.
 void JoinOptionGroup(QRadioButton& option, QWidget& container) {
   auto* group = container.findChild<QButtonGroup*>(QString(), Qt::FindDirectChildrenOnly);
@@ -83,6 +100,11 @@ BuiltControls BuildForm(const FormDescription& form, QWidget& window) {
     widget->setGeometry(ToQRect(control.Pixels()));
     if (auto* option = qobject_cast<QRadioButton*>(widget)) JoinOptionGroup(*option, *parent);
     built.emplace(std::string(control.name), widget);
+  }
+  // Every size is set before any room is measured, the frames' included.
+  for (const ControlDescription& control : form.controls) {
+    QWidget& widget = *built.find(control.name)->second;
+    widget.resize(WidthForCaption(form, control, widget), widget.height());
   }
   SetFocusOrder(form, built);
   return built;

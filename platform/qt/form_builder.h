@@ -18,7 +18,9 @@ using BuiltControls = std::map<std::string, QWidget*, std::less<>>;
 // autoDefault, a label a QLabel, a field a QLineEdit, a frame a QGroupBox, and
 // the option buttons of each parent one exclusive group of QRadioButtons.
 // Every widget carries its control's name as object name; the focus order
-// follows the tab indices and starts at tab index 0.
+// follows the tab indices and starts at tab index 0. Geometry is the table's,
+// except that a label or an option button is widened, as far as the next control
+// on its row, when its caption needs more room.
 BuiltControls BuildForm(const FormDescription& form, QWidget& window);
 
 }  // namespace tobrisk

@@ -1,5 +1,6 @@
 // Form1 on Qt driven as a user drives it: clicks, typing and the tab key, with
 // the drawing area's picture read back and compared with the Draw command's.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -102,6 +103,21 @@ class Form1Test : public ::testing::Test {
   std::vector<Report> reports;
 };
 
+// The table's position and size; a label or option button may be wider, but no
+// wider than its caption needs (the no-overlap test below checks the other limit).
+void ExpectTableGeometry(const ControlDescription& control, const QWidget& widget) {
+  const Rect r = control.Pixels();
+  const bool mayWiden = control.kind == ControlKind::Label || control.kind == ControlKind::OptionButton;
+  EXPECT_EQ(widget.pos(), QPoint(r.left, r.top)) << control.name;
+  EXPECT_EQ(widget.height(), r.height) << control.name;
+  if (mayWiden && widget.width() != r.width) {
+    EXPECT_GT(widget.width(), r.width) << control.name;
+    EXPECT_LE(widget.width(), widget.sizeHint().width()) << control.name;
+  } else {
+    EXPECT_EQ(widget.width(), r.width) << control.name;
+  }
+}
+
 TEST_F(Form1Test, OpensWithTheDesignTimeContents) {
   EXPECT_EQ(form->windowTitle(), "Tobrisk");
   EXPECT_EQ(form->size(), QSize(350, 407));
@@ -109,8 +125,7 @@ TEST_F(Form1Test, OpensWithTheDesignTimeContents) {
   for (const ControlDescription& control : kForm1.controls) {
     QWidget* widget = Control(control.name);
     ASSERT_NE(widget, nullptr);
-    const Rect r = control.Pixels();
-    EXPECT_EQ(widget->geometry(), QRect(r.left, r.top, r.width, r.height)) << control.name;
+    ExpectTableGeometry(control, *widget);
     EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), control.parent.empty() ? "Form1" : control.parent)
         << control.name;
     EXPECT_TRUE(widget->isVisible()) << control.name;
@@ -130,6 +145,19 @@ TEST_F(Form1Test, OpensWithTheDesignTimeContents) {
   EXPECT_TRUE(Control<QRadioButton>("Option1")->isChecked());
   EXPECT_FALSE(Control<QRadioButton>("Option2")->isChecked());
   EXPECT_TRUE(Shown() == Empty()) << "nothing is drawn before Draw is pressed";
+}
+
+TEST_F(Form1Test, WidenedCaptionsOverlapNoOtherControl) {
+  for (const ControlDescription& a : kForm1.controls) {
+    for (const ControlDescription& b : kForm1.controls) {
+      if (a.name >= b.name || a.parent != b.parent) continue;
+      EXPECT_FALSE(Control(a.name)->geometry().intersects(Control(b.name)->geometry())) << a.name << " and " << b.name;
+    }
+    const QWidget* widget = Control(a.name);
+    EXPECT_TRUE(widget->parentWidget()->rect().contains(widget->geometry())) << a.name;
+  }
+  // The one caption that needs widening on every usual font.
+  EXPECT_GE(Control("Option1")->width(), Control("Option1")->sizeHint().width());
 }
 
 TEST_F(Form1Test, DrawingAreaIs320By200InsideATwoPixelSunkenBorder) {
@@ -276,10 +304,7 @@ TEST_F(Form1Test, AnErrorIsReportedAndTheWindowKeepsFieldsAndPixels) {
 TEST_F(Form1Test, ResizingMovesNothing) {
   form->resize(700, 600);
   QTest::qWait(20);
-  for (const ControlDescription& control : kForm1.controls) {
-    const Rect r = control.Pixels();
-    EXPECT_EQ(Control(control.name)->geometry(), QRect(r.left, r.top, r.width, r.height)) << control.name;
-  }
+  for (const ControlDescription& control : kForm1.controls) ExpectTableGeometry(control, *Control(control.name));
   EXPECT_EQ(Picture1()->Image().size(), QSize(320, 200));
 }
 
