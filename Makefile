@@ -3,14 +3,21 @@
 BUILD_DIR  ?= build
 BUILD_TYPE ?= Release
 CMAKE_ARGS ?=
+# The instrumented builds (clang): the test suite under the sanitizers, and the fuzz targets.
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR     ?= build-fuzz
+# Seconds each fuzz target runs: `make fuzz` and the smoke run inside `make test`.
+FUZZ_SECONDS       ?= 60
+FUZZ_SMOKE_SECONDS ?= 15
 
 # Everything the build, the tests and the benchmarks need from Debian.
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            libpng-dev libhwy-dev libtbb-dev qt6-base-dev libgl-dev xvfb xauth
+            libpng-dev libhwy-dev libtbb-dev qt6-base-dev libgl-dev xvfb xauth \
+            clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench clean
 
 all: build
 
@@ -34,8 +41,38 @@ configure: deps $(BUILD_DIR)/build.ninja
 build: configure
 	cmake --build $(BUILD_DIR)
 
-test: build
+# The suite, then the suite again under the sanitizers, then a short fuzz run;
+# one after the other, as each build needs both cores.
+test: unit-test
+	$(MAKE) --no-print-directory test-sanitize
+	$(MAKE) --no-print-directory fuzz-smoke
+
+unit-test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 600 -j 2
+
+# Any sanitizer report aborts its test (nothing recovers), so a report is a failure.
+SANITIZER_ENV := ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1 \
+                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
+
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOBRISK_SANITIZE=ON -DTOBRISK_BUILD_BENCHMARKS=OFF
+	cmake --build $(SANITIZE_DIR)
+	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_DIR) --output-on-failure --timeout 900 -j 2
+
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOBRISK_BUILD_FUZZERS=ON \
+	  -DTOBRISK_BUILD_TESTS=OFF -DTOBRISK_BUILD_WINDOW=OFF -DTOBRISK_BUILD_BENCHMARKS=OFF
+	cmake --build $(FUZZ_DIR)
+
+# Fails on any finding; the input that found it is kept in $(FUZZ_DIR)/fuzz-findings/.
+fuzz: fuzz-build
+	tests/fuzz/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	tests/fuzz/run-fuzzers $(FUZZ_DIR) $(FUZZ_SMOKE_SECONDS)
 
 # The window needs a display; without one, say so before spending time on a build.
 run:
@@ -52,4 +89,4 @@ bench: build
 	@echo "No benchmarks yet."
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -1,0 +1,99 @@
+// The renderer's command-line parser. Input: the arguments separated by NUL
+// bytes, as a program's argv can never hold one. Whatever they are, parsing
+// returns; accepted options are all valid; and writing the accepted options
+// back as arguments parses to the very same options.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/number_text.h"
+#include "tests/fuzz/slow_number_reading.h"
+#include "tools/render_options.h"
+
+namespace {
+
+using namespace tobrisk;
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "%s\n", what.c_str());
+  std::abort();
+}
+
+// Every accepted number is a number through and through, by the slow reading too.
+void CheckNumber(std::string_view name, const std::string& text) {
+  if (text.empty() || text.front() == ' ' || text.front() == '\t' ||
+      testing_support::SlowScanNumber(text).length != text.size()) {
+    Fail(std::string(name) + " accepted \"" + text + "\", which is not wholly a number");
+  }
+}
+
+std::vector<std::string> AsArguments(const RenderOptions& options) {
+  std::vector<std::string> arguments{options.kind == FractalKind::Julia ? "--julia" : "--mandelbrot",
+                                     "--xmin=" + options.xMin,
+                                     "--xmax=" + options.xMax,
+                                     "--ymin=" + options.yMin,
+                                     "--ymax=" + options.yMax,
+                                     "--iterations=" + options.iterations,
+                                     "--real=" + options.real,
+                                     "--imaginary=" + options.imaginary,
+                                     "--size=" + std::to_string(options.width) + "x" + std::to_string(options.height),
+                                     "--output=" + options.output};
+  if (options.counts) arguments.push_back("--counts=" + *options.counts);
+  return arguments;
+}
+
+bool Same(const RenderOptions& a, const RenderOptions& b) {
+  return a.kind == b.kind && a.xMin == b.xMin && a.xMax == b.xMax && a.yMin == b.yMin && a.yMax == b.yMax &&
+         a.iterations == b.iterations && a.real == b.real && a.imaginary == b.imaginary && a.width == b.width &&
+         a.height == b.height && a.output == b.output && a.counts == b.counts;
+}
+
+ParsedArguments Parse(const std::vector<std::string>& texts) {
+  const std::vector<std::string_view> views(texts.begin(), texts.end());
+  return ParseRenderArguments(views);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> arguments;
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
+  while (!rest.empty()) {
+    const std::size_t nul = rest.find('\0');
+    arguments.emplace_back(rest.substr(0, nul));
+    rest = nul == std::string_view::npos ? std::string_view{} : rest.substr(nul + 1);
+  }
+
+  const ParsedArguments parsed = Parse(arguments);
+  if (const auto* usage = std::get_if<UsageError>(&parsed)) {
+    if (usage->message.empty()) Fail("a usage error without a message");
+    return 0;
+  }
+  const auto* options = std::get_if<RenderOptions>(&parsed);
+  if (options == nullptr) return 0;  // help
+
+  CheckNumber("--xmin", options->xMin);
+  CheckNumber("--xmax", options->xMax);
+  CheckNumber("--ymin", options->yMin);
+  CheckNumber("--ymax", options->yMax);
+  CheckNumber("--iterations", options->iterations);
+  CheckNumber("--real", options->real);
+  CheckNumber("--imaginary", options->imaginary);
+  if (options->width < 1 || options->width > 32767 || options->height < 1 || options->height > 32767) {
+    Fail("accepted a size of " + std::to_string(options->width) + "x" + std::to_string(options->height));
+  }
+  if (options->output.empty()) Fail("accepted an empty output name");
+  if (options->counts && (options->counts->empty() || *options->counts == options->output || *options->counts == "-")) {
+    Fail("accepted a count map that is no file of its own");
+  }
+
+  const ParsedArguments again = Parse(AsArguments(*options));
+  const auto* reparsed = std::get_if<RenderOptions>(&again);
+  if (reparsed == nullptr || !Same(*options, *reparsed)) Fail("the accepted options do not parse back to themselves");
+  return 0;
+}
