@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
+#include "engine/palette.h"
 #include "engine/types.h"
 
 namespace tobrisk {
@@ -21,6 +24,21 @@ class PlotSurface {
   // Called just before the pixel's Plot with the count that chose its colour;
   // surfaces that keep counts (the renderer's count map) override it.
   virtual void NoteEscapeCount(std::int16_t /*col*/, std::int16_t /*row*/, EscapeCount /*n*/) {}
+
+  // Plots the first counts.size() pixels of a row from column 0 on, as the
+  // pass would one by one. Surfaces that can take a whole row at once (a
+  // picture in memory, a file written row by row) override it.
+  virtual void PlotRow(std::int16_t row, std::span<const EscapeCount> counts) {
+    for (std::size_t col = 0; col < counts.size(); ++col) {
+      const auto c = static_cast<std::int16_t>(col);
+      NoteEscapeCount(c, row, counts[col]);
+      Plot(c, row, ColourOfCount(counts[col]));
+    }
+  }
+
+  // The colour of a kernel's count: palette entry (n mod 15) + 1. Kernels
+  // return counts of at least 1, so the entry lies in 1 ... 15.
+  [[nodiscard]] static Colour ColourOfCount(EscapeCount n) { return Palette16[static_cast<std::size_t>(n % 15 + 1)]; }
 };
 
 }  // namespace tobrisk

@@ -10,9 +10,6 @@
 #endif
 
 namespace tobrisk {
-namespace {
-
-// The last counter value for a size: the subtraction is fault-tested, then made 16-bit.
 std::int16_t LastIndex(float size, PassQuantity quantity) {
   const double last = Tested(double{size} - 1.0, InPass{quantity});
   return ToInt16Checked(last, InPass{quantity});
@@ -23,13 +20,7 @@ EscapeCount RunKernel(const DrawParameters& params, float x, float y) {
                                                 : IterateJ(x, y, params.MaxIter, params.P, params.Q);
 }
 
-}  // namespace
-
-std::int16_t PaletteIndexFor(EscapeCount n, const ErrorSite& site) {
-  return CheckedAdd(static_cast<std::int16_t>(n % 15), 1, site);
-}
-
-void RenderPass(const DrawParameters& params, PlotSurface& surface) {
+PassSteps ComputeSteps(const DrawParameters& params, const PlotSurface& surface) {
   // Asking the surface is a control call, which discards pending conditions.
   const float W = surface.Width();
   DiscardPendingFaults();
@@ -37,14 +28,26 @@ void RenderPass(const DrawParameters& params, PlotSurface& surface) {
   const float H = surface.Height();
   DiscardPendingFaults();
   const float dy = StoreSingle((double{params.YMax} - double{params.YMin}) / double{H}, InPass{PassQuantity::RowStep});
+  return {W, H, dx, dy};
+}
 
+float PlaneCoordinate(std::int16_t index, float step, float min, const AtPixel& pixel) {
+  return StoreSingle(double{static_cast<float>(index)} * double{step} + double{min}, pixel);
+}
+
+std::int16_t PaletteIndexFor(EscapeCount n, const ErrorSite& site) {
+  return CheckedAdd(static_cast<std::int16_t>(n % 15), 1, site);
+}
+
+void RenderPass(const DrawParameters& params, PlotSurface& surface) {
+  const auto [W, H, dx, dy] = ComputeSteps(params, surface);
   const std::int16_t rowLast = LastIndex(H, PassQuantity::LastRow);
   for (std::int16_t row = 0; row <= rowLast; row = CheckedAdd(row, 1, InPass{PassQuantity::RowCounter})) {
     const std::int16_t colLast = LastIndex(W, PassQuantity::LastColumn);
     for (std::int16_t col = 0; col <= colLast; col = CheckedAdd(col, 1, InPass{PassQuantity::ColumnCounter})) {
       const AtPixel pixel{col, row, std::nullopt};
-      const float x = StoreSingle(double{static_cast<float>(col)} * double{dx} + double{params.XMin}, pixel);
-      const float y = StoreSingle(double{static_cast<float>(row)} * double{dy} + double{params.YMin}, pixel);
+      const float x = PlaneCoordinate(col, dx, params.XMin, pixel);
+      const float y = PlaneCoordinate(row, dy, params.YMin, pixel);
       EscapeCount n = 0;
       try {
         n = RunKernel(params, x, y);

@@ -1,7 +1,7 @@
 #include "ui/draw_command.h"
 
 #include "engine/checked.h"
-#include "engine/render_pass.h"
+#include "engine/fast_pass.h"
 #include "platform/number_text.h"
 
 namespace tobrisk {
@@ -27,7 +27,7 @@ DrawParameters ReadDrawParameters(const FieldTexts& texts, bool mandelbrotChosen
 }
 
 void Draw(const FieldTexts& texts, bool mandelbrotChosen, PlotSurface& surface) {
-  RenderPass(ReadDrawParameters(texts, mandelbrotChosen), surface);
+  FastRenderPass(ReadDrawParameters(texts, mandelbrotChosen), surface);
 }
 
 }  // namespace tobrisk

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "engine/types.h"
+
+namespace tobrisk {
+
+// No kernel returns 0, so a count of 0 marks a pixel whose result only the
+// exact scalar kernel can give: it faults there, or an input is not finite.
+inline constexpr EscapeCount kExactKernelDecides = 0;
+
+// One row of plane points (xs[i], y) with what the kernel of `kind` needs.
+struct PointRow {
+  FractalKind kind = FractalKind::Mandelbrot;
+  std::span<const float> xs;
+  float y = 0.0F;
+  std::int16_t maxIter = 0;
+  float P = 0.0F;
+  float Q = 0.0F;
+};
+
+// Whether the kernels stop an orbit once its state repeats. Off only to measure what it saves.
+enum class CycleDetection : std::uint8_t { Off, On };
+
+// Escape counts for a row, counts.size() == row.xs.size(). Each count is the
+// one IterateM or IterateJ returns for that point, or kExactKernelDecides
+// where the exact kernel would raise (or an input is not finite). Runs the
+// widest vector instructions this processor has; thread-safe.
+void CountRow(const PointRow& row, std::span<EscapeCount> counts, CycleDetection cycles = CycleDetection::On);
+
+}  // namespace tobrisk

@@ -1,0 +1,189 @@
+#include "engine/fast_pass.h"
+
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+#include <tbb/task_group.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "engine/checked.h"
+#include "engine/fast_kernels.h"
+#include "engine/fault_test.h"
+#include "engine/render_pass.h"
+
+namespace tobrisk {
+namespace {
+
+// The plane points of the pixels, up to the first one whose mapping faults.
+// A pixel's x depends on its column only and is computed before its y, which
+// depends on its row only, so one array of each tells where the reference
+// pass would fault.
+struct PlaneGrid {
+  std::vector<float> xs;               // columns 0 ... xs.size() - 1
+  std::optional<RunTimeError> xError;  // raised at column xs.size() of row 0
+  std::vector<float> ys;               // rows 0 ... ys.size() - 1
+  std::optional<RunTimeError> yError;  // raised at column 0 of row ys.size()
+};
+
+PlaneGrid MapToPlane(const DrawParameters& params, float dx, float dy, int cols, int rows) {
+  PlaneGrid grid;
+  grid.xs.reserve(static_cast<std::size_t>(cols));
+  grid.ys.reserve(static_cast<std::size_t>(rows));
+  try {
+    for (int col = 0; col < cols; ++col) {
+      DiscardPendingFaults();
+      const auto c = static_cast<std::int16_t>(col);
+      grid.xs.push_back(PlaneCoordinate(c, dx, params.XMin, AtPixel{c, 0, std::nullopt}));
+    }
+  } catch (const RunTimeError& error) {
+    grid.xError = error;
+  }
+  try {
+    for (int row = 0; row < rows; ++row) {
+      DiscardPendingFaults();
+      const auto r = static_cast<std::int16_t>(row);
+      grid.ys.push_back(PlaneCoordinate(r, dy, params.YMin, AtPixel{0, r, std::nullopt}));
+    }
+  } catch (const RunTimeError& error) {
+    grid.yError = error;
+  }
+  DiscardPendingFaults();
+  return grid;
+}
+
+// Rows whose counts are computed together while the previous band is plotted.
+struct Band {
+  int first = 0;
+  int count = 0;
+  std::vector<EscapeCount> counts;
+  tbb::task_group group;
+};
+
+// Cancels and waits for outstanding work however the pass ends.
+class BandsInFlight {
+ public:
+  explicit BandsInFlight(std::array<Band, 2>& bands) : bands_(bands) {}
+  BandsInFlight(const BandsInFlight&) = delete;
+  BandsInFlight& operator=(const BandsInFlight&) = delete;
+  ~BandsInFlight() {
+    for (Band& band : bands_) {
+      band.group.cancel();
+      band.group.wait();
+    }
+  }
+
+ private:
+  std::array<Band, 2>& bands_;
+};
+
+class Pass {
+ public:
+  Pass(const DrawParameters& params, PlotSurface& surface, const PlaneGrid& grid, int rowLast, int colLast,
+       std::size_t bandPixels)
+      : params_(params), surface_(surface), grid_(grid), rowLast_(rowLast), colLast_(colLast),
+        cols_(grid.xs.size()), computedRows_(static_cast<int>(grid.ys.size())),
+        bandRows_(static_cast<int>(std::clamp<std::size_t>(bandPixels / std::max<std::size_t>(cols_, 1), 1,
+                                                          std::max<std::size_t>(grid.ys.size(), 1)))) {
+    for (Band& band : bands_) band.counts.resize(static_cast<std::size_t>(bandRows_) * cols_);
+  }
+
+  void Run() {
+    const BandsInFlight guard(bands_);
+    if (computedRows_ > 0) Start(bands_[0], 0);
+    std::size_t current = 0;
+    for (int row = 0; row <= rowLast_; ++row) {
+      if (row >= computedRows_) RaiseMappingFault();
+      Band& band = bands_[current];
+      if (row == band.first) {
+        band.group.wait();
+        const int next = band.first + band.count;
+        if (next < computedRows_) Start(bands_[1 - current], next);
+      }
+      const auto offset = static_cast<std::size_t>(row - band.first) * cols_;
+      PlotRow(static_cast<std::int16_t>(row), std::span(band.counts).subspan(offset, cols_));
+      if (row == band.first + band.count - 1) current = 1 - current;
+    }
+    // As the reference's counters would: after the last column, or the last row, of 32767.
+    if (rowLast_ == 32767) throw RunTimeError(ErrorCause::Overflow, InPass{PassQuantity::RowCounter});
+  }
+
+ private:
+  void Start(Band& band, int first) {
+    band.first = first;
+    band.count = std::min(bandRows_, computedRows_ - first);
+    band.group.run([this, &band] {
+      tbb::parallel_for(tbb::blocked_range<int>(0, band.count, 1), [this, &band](const tbb::blocked_range<int>& range) {
+        for (int r = range.begin(); r != range.end(); ++r) {
+          const PointRow points{params_.Kind, grid_.xs, grid_.ys[static_cast<std::size_t>(band.first + r)],
+                                params_.MaxIter, params_.P, params_.Q};
+          CountRow(points, std::span(band.counts).subspan(static_cast<std::size_t>(r) * cols_, cols_));
+        }
+      });
+    });
+  }
+
+  // Plots one row, settling marked pixels with the exact kernel, and raises
+  // where the reference would, after plotting the pixels before.
+  void PlotRow(std::int16_t row, std::span<EscapeCount> counts) {
+    for (std::size_t col = 0; col < counts.size(); ++col) {
+      if (counts[col] != kExactKernelDecides) continue;
+      try {
+        counts[col] = RunKernel(params_, grid_.xs[col], grid_.ys[static_cast<std::size_t>(row)]);
+      } catch (const RunTimeError& error) {
+        Plot(row, counts.first(col));
+        throw error.AtPixelOf(static_cast<std::int16_t>(col), row);
+      }
+    }
+    Plot(row, counts);
+    if (grid_.xError) throw *grid_.xError;
+    if (colLast_ == 32767) throw RunTimeError(ErrorCause::Overflow, InPass{PassQuantity::ColumnCounter});
+  }
+
+  void Plot(std::int16_t row, std::span<const EscapeCount> counts) {
+    if (!counts.empty()) surface_.PlotRow(row, counts);
+    DiscardPendingFaults();
+  }
+
+  // The first pixel of the first row without a y: its x if that faulted, else its y.
+  [[noreturn]] void RaiseMappingFault() const {
+    if (grid_.xs.empty() && grid_.xError) throw *grid_.xError;
+    throw *grid_.yError;
+  }
+
+  const DrawParameters& params_;
+  PlotSurface& surface_;
+  const PlaneGrid& grid_;
+  int rowLast_;
+  int colLast_;
+  std::size_t cols_;
+  int computedRows_;
+  int bandRows_;
+  std::array<Band, 2> bands_;
+};
+
+}  // namespace
+
+void FastRenderPass(const DrawParameters& params, PlotSurface& surface, const FastPassOptions& options) {
+  // The same steps, in the same order, as the reference, so their faults agree.
+  const auto [W, H, dx, dy] = ComputeSteps(params, surface);
+  const std::int16_t rowLast = LastIndex(H, PassQuantity::LastRow);
+  if (rowLast < 0) return;
+  const std::int16_t colLast = LastIndex(W, PassQuantity::LastColumn);
+  if (colLast < 0) {  // rows without pixels: only the row counter can fault
+    if (rowLast == 32767) throw RunTimeError(ErrorCause::Overflow, InPass{PassQuantity::RowCounter});
+    return;
+  }
+  const PlaneGrid grid = MapToPlane(params, dx, dy, colLast + 1, rowLast + 1);
+  Pass pass(params, surface, grid, rowLast, colLast, options.bandPixels);
+  tbb::task_arena arena(options.threads > 0 ? options.threads : tbb::task_arena::automatic);
+  arena.execute([&pass] { pass.Run(); });
+}
+
+}  // namespace tobrisk

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+
+#include "engine/plot_surface.h"
+#include "engine/types.h"
+
+namespace tobrisk {
+
+struct FastPassOptions {
+  int threads = 0;  // threads computing counts; 0 uses every core
+  // Pixels whose counts are computed ahead of the plotting thread at most
+  // (twice this, in two bands): enough to keep every core busy, small enough
+  // that memory does not grow with the picture.
+  std::size_t bandPixels = std::size_t{1} << 20;
+};
+
+// The render pass computed with vector kernels on every core. It leaves the
+// surface exactly as RenderPass does and raises exactly the same RunTimeError,
+// after plotting exactly the same pixels. Worker threads only compute counts;
+// the calling thread plots, row by row from the top, and returns when all is
+// plotted. Memory stays bounded whatever the surface size.
+void FastRenderPass(const DrawParameters& params, PlotSurface& surface, const FastPassOptions& options = {});
+
+}  // namespace tobrisk

@@ -1,0 +1,161 @@
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <hwy/targets.h>
+
+#include "engine/fast_kernels.h"
+#include "engine/kernels.h"
+#include "engine/run_time_error.h"
+#include "tests/fast/instruction_sets.h"
+
+namespace tobrisk {
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr auto M = FractalKind::Mandelbrot;
+constexpr auto J = FractalKind::Julia;
+
+// The reference's verdict on one point: a count, or the fact that it raises.
+std::optional<EscapeCount> Reference(FractalKind kind, float x, float y, std::int16_t maxIter, float p, float q) {
+  try {
+    return kind == M ? IterateM(x, y, maxIter) : IterateJ(x, y, maxIter, p, q);
+  } catch (const RunTimeError&) {
+    return std::nullopt;
+  }
+}
+
+bool AllFinite(std::initializer_list<float> values) {
+  for (const float v : values) {
+    if (!std::isfinite(v)) return false;
+  }
+  return true;
+}
+
+// Counts a row with the fast kernel and checks each point against the reference:
+// the same count, and the "exact kernel decides" mark exactly where the
+// reference raises (or, for non-finite inputs, wherever the fast kernel chooses).
+void ExpectSameAsReference(FractalKind kind, const std::vector<float>& xs, float y, std::int16_t maxIter, float p,
+                           float q, const std::string& what) {
+  for (const CycleDetection cycles : {CycleDetection::On, CycleDetection::Off}) {
+    std::vector<EscapeCount> counts(xs.size(), -1);
+    CountRow(PointRow{kind, xs, y, maxIter, p, q}, counts, cycles);
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+      const std::optional<EscapeCount> expected = Reference(kind, xs[i], y, maxIter, p, q);
+      const bool finite = AllFinite({xs[i], y, p, q});
+      const std::string where = what + " at (" + std::to_string(xs[i]) + ", " + std::to_string(y) +
+                                ") MaxIter " + std::to_string(maxIter) +
+                                (cycles == CycleDetection::On ? "" : " without cycle detection");
+      if (counts[i] == kExactKernelDecides) {
+        EXPECT_TRUE(!expected || !finite) << where << ": marked for the exact kernel, which returns " << *expected;
+      } else {
+        ASSERT_TRUE(expected.has_value()) << where << ": the reference raises, the fast kernel counted " << counts[i];
+        EXPECT_EQ(counts[i], *expected) << where;
+      }
+    }
+  }
+}
+
+struct RowCase {
+  const char* name;
+  FractalKind kind;
+  std::vector<float> xs;
+  float y;
+  std::int16_t maxIter;
+  float p = 0.0F, q = 0.0F;
+};
+
+std::vector<RowCase> EdgeRows() {
+  const std::vector<float> line{-2.5F, -2.0F, -1.75F, -0.75F, -0.5F, 0.0F, 0.25F, 0.26F, 0.3F, 1.0F, 2.0F};
+  std::vector<RowCase> rows{
+      {"real axis", M, line, 0.0F, 100},
+      {"real axis, MaxIter 2", M, line, 0.0F, 2},
+      {"real axis, MaxIter 1", M, line, 0.0F, 1},
+      {"real axis, MaxIter 0", M, line, 0.0F, 0},
+      {"real axis, negative MaxIter", M, line, 0.0F, -32768},
+      {"inside at 32766", M, {0.0F, -0.1F, 0.2F, -1.0F, -1.3F}, 0.0F, 32766},
+      {"inside at 32767: the counter overflows", M, {0.0F, -0.1F, 0.2F, -1.0F, 5.0F}, 0.1F, 32767},
+      {"slow escape just past the cusp", M, {0.2501F, 0.2502F, 0.251F, 0.26F}, 0.0F, 32766},
+      {"Julia row", J, line, 0.1F, 100, 0.3F, 0.6F},
+      {"Julia tip stays at 2", J, {-2.0F, 2.0F}, 0.0F, 100, -2.0F, 0.0F},
+      {"Julia MaxIter 0", J, line, 0.0F, 0, 0.3F, 0.6F},
+      {"Julia inside at 32767", J, {0.0F, 0.1F}, 0.0F, 32767, -0.1F, 0.1F},
+      // Stores that overflow: before the first test, at the first test, later.
+      {"huge points overflow in z1", M, {1e19F, -1e19F, 3e19F, 1.8e19F, 1.9e19F, 1e30F, 3e38F}, 0.0F, 100},
+      {"huge points overflow even when nothing is tested", M, {1e19F, 1e20F, 0.0F}, 1e20F, 0},
+      {"points whose squares overflow", M, {1.3e19F, 1.35e19F, 1.0e10F, 4e9F}, 1.3e19F, 100},
+      {"squared modulus beyond the single range", J, {1.3e19F, 1.0e19F, 1.3042e19F}, 1.3e19F, 100, 0.0F, 0.0F},
+      {"Julia start whose square overflows", J, {2e19F, -2e19F, 1.0F}, 0.0F, 0, 0.3F, 0.6F},
+      {"large constant overflows after a passed test", J, {0.0F, 1.0F}, 0.0F, 100, 3e38F, 0.0F},
+      {"subnormal points", M, {1e-45F, -1e-40F, 1e-38F, 0.0F, -0.0F}, 1e-45F, 1000},
+      // Non-finite inputs: the exact kernel decides.
+      {"infinite points", M, {kInf, -kInf, kNaN, 0.0F}, 0.0F, 100},
+      {"infinite row", M, {0.0F, 1.0F}, kInf, 100},
+      {"infinite Julia start", J, {kInf, -kInf, kNaN, 0.5F}, 0.0F, 100, 0.3F, 0.6F},
+      {"infinite Julia constant", J, line, 0.0F, 100, kInf, 0.6F},
+      {"NaN Julia constant", J, line, 0.0F, 100, 0.3F, kNaN},
+  };
+  // Rows of every length around the vector widths, so the padded tail is exercised.
+  for (int n : {1, 7, 8, 9, 31, 33, 63, 65, 129}) {
+    std::vector<float> xs;
+    for (int i = 0; i < n; ++i) xs.push_back(-2.0F + 2.5F * static_cast<float>(i) / static_cast<float>(n));
+    rows.push_back({"row length", M, xs, 0.3F, 200});
+  }
+  return rows;
+}
+
+class FastKernels : public ForEachInstructionSet {};
+
+TEST_P(FastKernels, EdgeRowsMatchTheReference) {
+  for (const RowCase& row : EdgeRows()) {
+    ExpectSameAsReference(row.kind, row.xs, row.y, row.maxIter, row.p, row.q, row.name);
+  }
+}
+
+// Random points near the boundary of the Mandelbrot set and of a few Julia
+// sets, where counts are long and vary from pixel to pixel, and at huge
+// magnitudes, where the stores overflow.
+TEST_P(FastKernels, RandomPointsMatchTheReference) {
+  std::mt19937 random(20261207);
+  std::uniform_real_distribution<float> unit(-1.0F, 1.0F);
+  const std::vector<std::int16_t> limits{1, 2, 3, 50, 1000, 5000};
+  for (int trial = 0; trial < 60; ++trial) {
+    const FractalKind kind = trial % 3 == 0 ? J : M;
+    // Points on a circle that crosses the boundary, jittered at a random scale.
+    const float angle = 3.14159265F * unit(random);
+    const float radius = kind == M ? 0.25F + 0.5F * std::abs(unit(random)) : 0.4F + 0.8F * std::abs(unit(random));
+    const float cx = (kind == M ? -0.5F : 0.0F) + radius * std::cos(angle);
+    const float cy = radius * std::sin(angle);
+    const float scale = std::ldexp(1.0F, -static_cast<int>(24.0F * std::abs(unit(random))));
+    std::vector<float> xs;
+    for (int i = 0; i < 48; ++i) xs.push_back(cx + scale * unit(random));
+    const std::int16_t maxIter = limits[static_cast<std::size_t>(trial) % limits.size()];
+    const float p = 0.8F * unit(random);
+    const float q = 0.8F * unit(random);
+    ExpectSameAsReference(kind, xs, cy + scale * unit(random), maxIter, p, q, "near the boundary");
+  }
+  for (int trial = 0; trial < 20; ++trial) {
+    std::vector<float> xs;
+    for (int i = 0; i < 40; ++i) xs.push_back(std::ldexp(unit(random), 40 + static_cast<int>(random() % 90)));
+    const float y = std::ldexp(unit(random), static_cast<int>(random() % 130));
+    ExpectSameAsReference(trial % 2 == 0 ? M : J, xs, y, 100, std::ldexp(unit(random), static_cast<int>(random() % 128)),
+                          unit(random), "at huge magnitudes");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, FastKernels, testing::ValuesIn(InstructionSets()), InstructionSetName);
+
+TEST(FastKernelsRow, RejectsMismatchedSpans) {
+  const std::vector<float> xs{0.0F, 1.0F};
+  std::vector<EscapeCount> counts(1);
+  EXPECT_THROW(CountRow(PointRow{M, xs, 0.0F, 10, 0.0F, 0.0F}, counts), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace tobrisk

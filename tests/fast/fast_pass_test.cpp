@@ -1,0 +1,236 @@
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/fast_pass.h"
+#include "engine/render_pass.h"
+#include "engine/run_time_error.h"
+#include "platform/picture.h"
+#include "tests/fast/instruction_sets.h"
+
+namespace tobrisk {
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr auto M = FractalKind::Mandelbrot;
+constexpr auto J = FractalKind::Julia;
+
+// Records every plot in order with the count noted for it, so order, counts
+// and colours are all compared.
+class RecordingSurface final : public PlotSurface {
+ public:
+  struct Plotted {
+    std::int16_t col, row;
+    EscapeCount n;
+    Colour colour;
+    friend bool operator==(const Plotted&, const Plotted&) = default;
+  };
+  RecordingSurface(float width, float height) : width_(width), height_(height) {}
+  float Width() const override { return width_; }
+  float Height() const override { return height_; }
+  void NoteEscapeCount(std::int16_t, std::int16_t, EscapeCount n) override { lastCount_ = n; }
+  void Plot(std::int16_t col, std::int16_t row, Colour colour) override {
+    plots.push_back({col, row, lastCount_, colour});
+  }
+  std::vector<Plotted> plots;
+
+ private:
+  float width_, height_;
+  EscapeCount lastCount_ = 0;
+};
+
+struct Outcome {
+  std::vector<RecordingSurface::Plotted> plots;
+  std::optional<RunTimeError> error;
+};
+
+Outcome RunPass(const std::function<void(const DrawParameters&, PlotSurface&)>& pass, const DrawParameters& params,
+            float width, float height) {
+  RecordingSurface surface(width, height);
+  Outcome outcome;
+  try {
+    pass(params, surface);
+  } catch (const RunTimeError& error) {
+    outcome.error = error;
+  }
+  outcome.plots = std::move(surface.plots);
+  return outcome;
+}
+
+std::string Describe(const DrawParameters& p, float width, float height) {
+  std::ostringstream text;
+  text.precision(9);
+  text << (p.Kind == M ? "Mandelbrot" : "Julia") << " X " << p.XMin << " ... " << p.XMax << ", Y " << p.YMin
+       << " ... " << p.YMax << ", MaxIter " << p.MaxIter << ", c " << p.P << " + " << p.Q << "i, " << width << " x "
+       << height;
+  return text.str();
+}
+
+// The whole contract: the same plots in the same order, and the same error.
+void ExpectSameAsReference(const DrawParameters& params, float width, float height, FastPassOptions options = {}) {
+  const Outcome expected = RunPass(RenderPass, params, width, height);
+  const Outcome actual = RunPass(
+      [options](const DrawParameters& p, PlotSurface& s) { FastRenderPass(p, s, options); }, params,
+      width, height);
+  const std::string what = Describe(params, width, height) + ", threads " + std::to_string(options.threads) +
+                           ", band " + std::to_string(options.bandPixels);
+  ASSERT_EQ(actual.error.has_value(), expected.error.has_value())
+      << what << ": " << (expected.error ? expected.error->what() : actual.error->what());
+  if (expected.error) {
+    EXPECT_EQ(*actual.error, *expected.error) << what << ": got " << actual.error->what();
+  }
+  ASSERT_EQ(actual.plots.size(), expected.plots.size()) << what;
+  for (std::size_t i = 0; i < expected.plots.size(); ++i) {
+    ASSERT_EQ(actual.plots[i], expected.plots[i]) << what << ": plot number " << i;
+  }
+}
+
+struct ViewCase {
+  const char* name;
+  DrawParameters params;
+  float width, height;
+};
+
+DrawParameters DefaultMandelbrot() { return {-2.5F, 1.5F, -1.5F, 1.5F, 100, 0.3F, 0.6F, M}; }
+DrawParameters DefaultJulia() { return {-1.5F, 1.5F, -1.5F, 1.5F, 100, 0.3F, 0.6F, J}; }
+
+DrawParameters With(DrawParameters params, float DrawParameters::*member, float value) {
+  params.*member = value;
+  return params;
+}
+DrawParameters WithLimit(DrawParameters params, std::int16_t maxIter) {
+  params.MaxIter = maxIter;
+  return params;
+}
+
+std::vector<ViewCase> ChosenViews() {
+  return {
+      {"default Mandelbrot", DefaultMandelbrot(), 320, 200},
+      {"default Julia", DefaultJulia(), 320, 200},
+      {"MaxIter 1", WithLimit(DefaultMandelbrot(), 1), 40, 25},
+      {"MaxIter 0 Julia", WithLimit(DefaultJulia(), 0), 40, 25},
+      {"negative MaxIter", WithLimit(DefaultMandelbrot(), -32768), 40, 25},
+      {"MaxIter 2", WithLimit(DefaultMandelbrot(), 2), 40, 25},
+      {"inside at 32766", {-0.3F, 0.1F, -0.2F, 0.2F, 32766, 0, 0, M}, 16, 10},
+      {"inside at 32767: the counter overflows at the first pixel", {-0.3F, 0.1F, -0.2F, 0.2F, 32767, 0, 0, M}, 64, 40},
+      {"counter overflows mid-picture", {1.0F, -0.25F, 0.5F, -0.5F, 32767, 0, 0, M}, 24, 16},
+      {"Julia inside at 32767", {-0.5F, 0.5F, -0.5F, 0.5F, 32767, -0.1F, 0.1F, J}, 9, 5},
+      {"boundary detail", {-0.7475F, -0.7435F, 0.1F, 0.104F, 5000, 0, 0, M}, 48, 30},
+      {"mirrored both ways", {1.5F, -2.5F, 1.5F, -1.5F, 200, 0, 0, M}, 50, 30},
+      {"degenerate column", {-0.75F, -0.75F, -1.0F, 1.0F, 300, 0, 0, M}, 33, 21},
+      {"degenerate point", {-0.75F, -0.75F, 0.1F, 0.1F, 300, 0, 0, M}, 33, 21},
+      {"odd sizes", DefaultJulia(), 1, 1},
+      {"one column", DefaultMandelbrot(), 1, 37},
+      {"one row", DefaultMandelbrot(), 37, 1},
+      {"fractional size rounds like the reference", DefaultMandelbrot(), 2.5F, 3.5F},
+      {"no rows", DefaultMandelbrot(), 10, 0.4F},
+      {"no columns", DefaultMandelbrot(), 0.4F, 10},
+      // Faults before any pixel, at the first pixel, inside a row, on a later row.
+      {"width 0", DefaultMandelbrot(), 0, 20},
+      {"height 0", DefaultMandelbrot(), 20, 0},
+      {"step overflows", {-3e38F, 3e38F, 0, 1, 10, 0, 0, M}, 1, 1},
+      {"infinite X Max", With(DefaultMandelbrot(), &DrawParameters::XMax, kInf), 32, 20},
+      {"infinite X Min", With(DefaultMandelbrot(), &DrawParameters::XMin, -kInf), 32, 20},
+      {"infinite Y Min", With(DefaultJulia(), &DrawParameters::YMin, kInf), 32, 20},
+      {"infinite Y Max", With(DefaultJulia(), &DrawParameters::YMax, kInf), 32, 20},
+      {"x overflows mid-row", {3e38F, 3.4e38F, 0, 1, 10, 0, 0, M}, 40, 3},
+      {"y overflows on a later row", {0, 1, 3.3e38F, 3.4e38F, 10, 0, 0, M}, 4, 40},
+      {"x and y overflow in the same pixel", {3.4e38F, 3.4e38F, 3.4e38F, 3.4e38F, 10, 0, 0, M}, 4, 4},
+      {"kernel fault mid-row", {0, 2e10F, 0, 0, 100, 0, 0, M}, 40, 3},
+      {"kernel fault on a later row", {0, 0, 0, 4e10F, 100, 0, 0, M}, 3, 40},
+      {"kernel fault at the first pixel", {1e20F, 1e21F, 0, 1, 100, 0, 0, M}, 8, 8},
+      {"kernel fault with nothing tested", {0, 4e10F, 0, 1, 0, 0, 0, M}, 40, 3},
+      {"kernel fault deep in a picture", {-2.0F, 1e10F, -1.0F, 1.0F, 50, 0, 0, M}, 8000, 3},
+      {"Julia constant overflows", {-1.0F, 1.0F, -1.0F, 1.0F, 50, 3e38F, 0.0F, J}, 16, 8},
+      {"infinite Julia constant", {-1.0F, 1.0F, -1.0F, 1.0F, 50, kInf, 0.0F, J}, 16, 8},
+      {"NaN Julia constant", {-1.0F, 1.0F, -1.0F, 1.0F, 50, 0.3F, kNaN, J}, 16, 8},
+      {"Julia start squares overflow", {-2e19F, 2e19F, -1.0F, 1.0F, 0, 0.3F, 0.6F, J}, 16, 8},
+      {"width 32768: the column counter overflows after row 0", WithLimit(DefaultMandelbrot(), 0), 32768, 3},
+      {"width 32769 cannot be counted", DefaultMandelbrot(), 32769, 1},
+      {"height 32769 cannot be counted", DefaultMandelbrot(), 1, 32769},
+      {"height 32768: the row counter overflows at the end", WithLimit(DefaultJulia(), 0), 1, 32768},
+  };
+}
+
+class FastPassViews : public ForEachInstructionSet {};
+
+TEST_P(FastPassViews, ChosenViewsMatchTheReference) {
+  for (const ViewCase& view : ChosenViews()) {
+    SCOPED_TRACE(view.name);
+    ExpectSameAsReference(view.params, view.width, view.height);
+  }
+}
+
+// Views at random places and scales, from wide to deep zooms, with random
+// sizes and limits, mirrored and degenerate ranges among them.
+TEST_P(FastPassViews, RandomViewsMatchTheReference) {
+  std::mt19937 random(7 + static_cast<unsigned>(GetParam() % 1000));
+  std::uniform_real_distribution<float> unit(-1.0F, 1.0F);
+  const std::vector<std::int16_t> limits{-3, 0, 1, 2, 3, 20, 100, 500, 2000, 32766, 32767};
+  for (int trial = 0; trial < 40; ++trial) {
+    DrawParameters params;
+    params.Kind = trial % 3 == 0 ? J : M;
+    // Half of the views sit on the main cardioid's edge, where counts are long and mixed.
+    const float t = 3.14159265F * unit(random);
+    const bool onEdge = trial % 2 == 0 && params.Kind == M;
+    const float cx = onEdge ? 0.5F * std::cos(t) - 0.25F * std::cos(2 * t) : 1.2F * unit(random) - (params.Kind == M ? 0.75F : 0.0F);
+    const float cy = onEdge ? 0.5F * std::sin(t) - 0.25F * std::sin(2 * t) : 1.1F * unit(random);
+    const float span = std::ldexp(1.0F, -static_cast<int>(random() % 20)) * 3.0F;
+    const float aspect = trial % 7 == 0 ? 0.0F : (trial % 5 == 0 ? -1.0F : 1.0F);
+    params.XMin = cx - span / 2;
+    params.XMax = cx + span / 2;
+    params.YMin = cy - aspect * span / 3;
+    params.YMax = cy + aspect * span / 3;
+    if (trial % 4 == 1) std::swap(params.XMin, params.XMax);
+    params.MaxIter = limits[static_cast<std::size_t>(trial) % limits.size()];
+    params.P = 0.9F * unit(random);
+    params.Q = 0.9F * unit(random);
+    const auto width = static_cast<float>(1 + random() % 70);
+    const auto height = static_cast<float>(1 + random() % 40);
+    ExpectSameAsReference(params, width, height);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, FastPassViews, testing::ValuesIn(InstructionSets()), InstructionSetName);
+
+// Many rows on every core: bands are computed ahead of the plotting thread,
+// and a fault in a late band must still stop after exactly the earlier pixels.
+TEST(FastPass, BandsAndThreadsDoNotChangeTheResult) {
+  const std::vector<ViewCase> views{
+      {"picture over many bands", {-2.0F, 0.5F, -1.25F, 1.25F, 60, 0, 0, M}, 150, 200},
+      {"fault on a row far down", {-2.0F, 0.5F, -1.25F, 1e9F, 60, 0, 0, M}, 150, 200},
+      {"fault in the last row", {-2.0F, 0.5F, -1.25F, 4.5e9F, 60, 0, 0, M}, 150, 200},
+  };
+  for (const ViewCase& view : views) {
+    SCOPED_TRACE(view.name);
+    for (const int threads : {1, 2, 0}) {
+      for (const std::size_t band : {std::size_t{1}, std::size_t{449}, std::size_t{30000}, std::size_t{1} << 20}) {
+        ExpectSameAsReference(view.params, view.width, view.height, FastPassOptions{threads, band});
+      }
+    }
+  }
+}
+
+TEST(FastPass, PicturesAreIdenticalAndUntouchedPixelsKeepTheirColour) {
+  const Colour background{1, 2, 3};  // no palette colour
+  Picture reference(30, 20, background);
+  Picture fast(30, 20, background);
+  const DrawParameters faulting{0, 0, -1.0F, 1e20F, 50, 0, 0, M};
+  EXPECT_THROW(RenderPass(faulting, reference), RunTimeError);
+  EXPECT_THROW(FastRenderPass(faulting, fast), RunTimeError);
+  EXPECT_EQ(fast, reference);
+  EXPECT_EQ(fast.At(29, 19), background);
+  EXPECT_NE(fast.At(0, 0), background);
+}
+
+}  // namespace
+}  // namespace tobrisk
