@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace tobrisk {
@@ -50,9 +51,13 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
 
   const std::filesystem::path targetPath(target);
   const std::filesystem::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : ".";
+  // The temporary name must fit wherever the target's name fits, so a name
+  // near the limit of one name (255 bytes) gives up its end, not the write.
+  constexpr std::size_t kNameMax = 255;
+  constexpr std::string_view kUnique = ".XXXXXX";
   std::string hiddenName(1, '.');  // built up stepwise: GCC 12 warns falsely on "." + string
-  hiddenName += targetPath.filename().string();
-  hiddenName += ".XXXXXX";
+  hiddenName += targetPath.filename().string().substr(0, kNameMax - 1 - kUnique.size());
+  hiddenName += kUnique;
   const std::string pattern = (folder / hiddenName).string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

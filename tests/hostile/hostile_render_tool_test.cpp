@@ -222,5 +222,13 @@ TEST_F(HostileRenderTool, AFailingCountMapKeepsTheOldPicture) {
   }
 }
 
+// The longest name a folder holds must be writable like any other.
+TEST_F(HostileRenderTool, TheLongestFileNameIsWritten) {
+  const std::string name = std::string(251, 'a') + ".png";  // 255 bytes, the usual limit of one name
+  const ToolRun run = Run({"--size", "4x4", "-o", (folder_ / name).string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(FolderContents(), std::vector<std::string>{name});
+}
+
 }  // namespace
 }  // namespace tobrisk
