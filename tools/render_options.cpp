@@ -66,6 +66,32 @@ void FillBoundsFromPreset(RenderOptions& options) {
 
 UsageError Usage(std::string message) { return UsageError{std::move(message)}; }
 
+// A value as a message quotes it: control characters escaped, so that they
+// cannot act on the terminal or split the line, and a long value cut short.
+std::string Quoted(std::string_view value) {
+  constexpr std::size_t kShownMax = 60;
+  const auto continuesCharacter = [&](std::size_t at) {
+    return at < value.size() && (static_cast<unsigned char>(value[at]) & 0xC0U) == 0x80U;
+  };
+  std::size_t shownLength = std::min(value.size(), kShownMax);
+  while (shownLength > 0 && continuesCharacter(shownLength)) --shownLength;  // cut between characters
+  std::string quoted(1, '"');
+  for (const char c : value.substr(0, shownLength)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      quoted += c;
+      continue;
+    }
+    constexpr std::string_view kHex = "0123456789abcdef";
+    quoted += "\\x";
+    quoted += kHex[byte >> 4U];
+    quoted += kHex[byte & 0xFU];
+  }
+  if (shownLength < value.size()) quoted += "...";
+  quoted += '"';
+  return quoted;
+}
+
 }  // namespace
 
 ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments) {
@@ -98,7 +124,7 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
       const std::optional<std::string_view> value = takeValue();
       if (!value) return Usage(std::string(name) + " needs a number");
       if (!IsPlainNumber(*value)) {
-        return Usage(std::string(name) + ": \"" + std::string(*value) + "\" is not a number such as -2.5 or 1e-3");
+        return Usage(std::string(name) + ": " + Quoted(*value) + " is not a number such as -2.5 or 1e-3");
       }
       options.*(number->member) = std::string(*value);
       continue;
@@ -107,7 +133,7 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
       const std::optional<std::string_view> value = takeValue();
       if (!value) return Usage("--size needs a size such as 320x200");
       if (!ParseSize(*value, options)) {
-        return Usage("--size: \"" + std::string(*value) + "\" is not a size WxH with 1 ... 32767 pixels per side");
+        return Usage("--size: " + Quoted(*value) + " is not a size WxH with 1 ... 32767 pixels per side");
       }
       continue;
     }
@@ -122,7 +148,7 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
       }
       continue;
     }
-    return Usage("unknown argument \"" + std::string(arguments[at]) + "\"");
+    return Usage("unknown argument " + Quoted(arguments[at]));
   }
   if (!outputGiven) return Usage("no output file: give -o FILE.png (or -o - for standard output)");
   if (options.counts && (*options.counts == options.output || *options.counts == "-")) {

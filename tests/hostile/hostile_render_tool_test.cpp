@@ -87,9 +87,17 @@ class HostileRenderTool : public testing::Test {
   fs::path logs_;
 };
 
-// A failure names its cause.
+// A failure names its cause on one line that a terminal shows as it is; a
+// usage error adds a second line pointing to --help.
 void ExpectClearMessage(const ToolRun& run, const std::string& fragment, const std::string& what) {
   EXPECT_NE(run.err.find(fragment), std::string::npos) << what << ": " << run.err.substr(0, 300);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), run.status == 2 ? 2 : 1)
+      << what << ": " << run.err.substr(0, 300);
+  const std::string firstLine = run.err.substr(0, run.err.find('\n'));
+  EXPECT_LT(firstLine.size(), 400U) << what << ": the message repeats the whole value";
+  EXPECT_TRUE(std::none_of(run.err.begin(), run.err.end(),
+                           [](char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f; }))
+      << what << ": control characters reach the terminal";
 }
 
 struct ValueCase {
@@ -156,6 +164,8 @@ TEST(HostileRenderArguments, EmbeddedNulIsNotANumber) {
   const std::vector<std::string_view> arguments{"--xmin", value, "-o", "x.png"};
   const ParsedArguments parsed = ParseRenderArguments(arguments);
   ASSERT_TRUE(std::holds_alternative<UsageError>(parsed));
+  const std::string& message = std::get<UsageError>(parsed).message;
+  EXPECT_EQ(message.find('\0'), std::string::npos) << "the NUL is copied into the message";
 }
 
 struct PathCase {
