@@ -22,11 +22,16 @@ void DrawingArea::Plot(std::int16_t col, std::int16_t row, Colour colour) {
   // A picture box ignores pixels outside itself.
   if (col < 0 || row < 0 || col >= image_.width() || row >= image_.height()) return;
   image_.setPixel(col, row, qRgb(colour.red, colour.green, colour.blue));
-  // Only marks the area: nothing repaints until the handler returns to the event loop.
-  update(contentsRect());
+  // Nothing repaints before the handler returns to the event loop, so one
+  // request per pass is enough; asking again for each of 64000 pixels costs more than the pixels.
+  if (!repaintPending_) {
+    repaintPending_ = true;
+    update(contentsRect());
+  }
 }
 
 void DrawingArea::paintEvent(QPaintEvent* event) {
+  repaintPending_ = false;
   QFrame::paintEvent(event);
   QPainter painter(this);
   painter.drawImage(contentsRect().topLeft(), image_);

@@ -28,6 +28,7 @@ class DrawingArea final : public QFrame, public PlotSurface {
 
  private:
   QImage image_;
+  bool repaintPending_ = false;
 };
 
 }  // namespace tobrisk

@@ -199,6 +199,35 @@ TEST_F(Form1Test, ThePictureIsPaintedInsideTheBorder) {
   EXPECT_EQ(painted.copy(2, 2, 320, 200), Picture1()->Image().convertToFormat(QImage::Format_RGB32));
 }
 
+// Counts the paint events a widget receives, and those that come while the wait cursor shows.
+class PaintCounter final : public QObject {
+ public:
+  int paints = 0;
+  int paintsWhileBusy = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ++paints;
+      if (QApplication::overrideCursor() != nullptr) ++paintsWhileBusy;
+    }
+    return false;
+  }
+};
+
+TEST_F(Form1Test, EveryDrawIsRepaintedOnScreenOnceItEnds) {
+  PaintCounter counter;
+  Picture1()->installEventFilter(&counter);
+  for (int draw = 1; draw <= 3; ++draw) {
+    Type(Field::Iterations, QString::number(draw * 10));
+    QTest::qWait(20);
+    counter.paints = 0;
+    ClickDraw();
+    QTest::qWait(50);
+    EXPECT_GE(counter.paints, 1) << "draw " << draw << " was not repainted";
+  }
+  EXPECT_EQ(counter.paintsWhileBusy, 0) << "the window repainted while a pass ran";
+  Picture1()->removeEventFilter(&counter);
+}
+
 TEST_F(Form1Test, TypedFieldsAreWhatDrawReads) {
   Type(Field::XMin, "-0.75");
   Type(Field::XMax, "-0.7abc");
