@@ -83,6 +83,8 @@ run:
 	  exit 1; \
 	fi
 	@$(MAKE) --no-print-directory build
+	@test -x $(BUILD_DIR)/app/tobrisk || { \
+	  echo "make run: $(BUILD_DIR) was configured without the window (TOBRISK_BUILD_WINDOW=OFF)." >&2; exit 1; }
 	$(BUILD_DIR)/app/tobrisk
 
 bench: build

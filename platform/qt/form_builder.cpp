@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
@@ -63,14 +64,23 @@ int WidthForCaption(const FormDescription& form, const ControlDescription& contr
   return std::max(own.width, std::min(widget.sizeHint().width(), room));
 }
 
-// Option buttons form one group per container, as on the form designer's platform.
+// Option buttons form one group per container, as on the form designer's
+// platform, and the group is one stop for the tab key: the button that is on.
+// The arrow keys move within the group.
+void TakeTabStopWhenOn(QAbstractButton& option, bool on) {
+  option.setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
 void JoinOptionGroup(QRadioButton& option, QWidget& container) {
   auto* group = container.findChild<QButtonGroup*>(QString(), Qt::FindDirectChildrenOnly);
   if (group == nullptr) {
     group = new QButtonGroup(&container);
     group->setExclusive(true);
+    QObject::connect(group, &QButtonGroup::buttonToggled, group,
+                     [](QAbstractButton* button, bool on) { TakeTabStopWhenOn(*button, on); });
   }
   group->addButton(&option);
+  TakeTabStopWhenOn(option, option.isChecked());
 }
 
 void SetFocusOrder(const FormDescription& form, const BuiltControls& built) {

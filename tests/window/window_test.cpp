@@ -20,6 +20,7 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "platform/qt/app_icon.h"
 #include "platform/qt/drawing_area.h"
 #include "platform/qt/form1_widget.h"
 #include "ui/draw_command.h"
@@ -184,6 +185,14 @@ TEST_F(Form1Test, FocusStartsOnPicture1AndTabFollowsTheTabIndicesWithOneStopForT
     visited.push_back(QApplication::focusWidget()->objectName().toStdString());
   }
   EXPECT_EQ(visited, expected);
+
+  // With Julia chosen, the group's one stop is Julia.
+  Control<QRadioButton>("Option2")->setChecked(true);
+  FieldOf(Field::Iterations)->setFocus();
+  QTest::keyClick(FieldOf(Field::Iterations), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "Option2");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), FieldOf(Field::Real));
 }
 
 TEST_F(Form1Test, DrawAtStartShowsTheDefaultMandelbrotView) {
@@ -335,6 +344,22 @@ TEST_F(Form1Test, ResizingMovesNothing) {
   QTest::qWait(20);
   for (const ControlDescription& control : kForm1.controls) ExpectTableGeometry(control, *Control(control.name));
   EXPECT_EQ(Picture1()->Image().size(), QSize(320, 200));
+}
+
+// The icon: the engine's Mandelbrot set in palette colours, on a transparent ground.
+TEST(AppIcon, IsTheSetOnATransparentGround) {
+  for (const int size : {16, 32, 256}) {
+    const QImage icon = RenderAppIcon(size);
+    ASSERT_EQ(icon.size(), QSize(size, size));
+    EXPECT_TRUE(icon.hasAlphaChannel());
+    for (const QPoint corner : {QPoint(0, 0), QPoint(size - 1, 0), QPoint(0, size - 1), QPoint(size - 1, size - 1)}) {
+      EXPECT_EQ(qAlpha(icon.pixel(corner)), 0) << size << ": corner " << corner.x() << ", " << corner.y();
+    }
+    // Inside the cardioid, the colour of a point that never escapes: palette entry 1.
+    const QRgb inside = icon.pixel(size * 2 / 3, size / 2);
+    EXPECT_EQ(inside, qRgba(Palette16[1].red, Palette16[1].green, Palette16[1].blue, 255)) << size;
+  }
+  EXPECT_EQ(AppIcon().availableSizes().size(), 5);
 }
 
 // The report a user sees: a modal box titled "Tobrisk" with the error's message.
