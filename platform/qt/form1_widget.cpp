@@ -1,5 +1,7 @@
 #include "platform/qt/form1_widget.h"
 
+#include <utility>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>

@@ -35,7 +35,11 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
       button->setDefault(false);
       return button;
     }
-    case ControlKind::Label: return new QLabel(caption, parent);
+    case ControlKind::Label: {
+      auto* label = new QLabel(caption, parent);
+      label->setTextFormat(Qt::PlainText);  // a caption is text, never markup
+      return label;
+    }
     case ControlKind::Field: return new QLineEdit(caption, parent);
     case ControlKind::OptionButton: {
       auto* option = new QRadioButton(caption, parent);
