@@ -11,11 +11,11 @@ namespace tobrisk {
 // Form1's event handlers, named after the event they answer. Each may raise
 // RunTimeError; RunEventHandler is the one place that catches it.
 
-// "Draw": reads Text1 ... Text7 and Option1 and draws into Picture1 (spec Part 2.2).
+// "Draw": reads Text1 ... Text7 and Option1 and draws into Picture1.
 void Command1Click(Form1Window& form);
-// "Mandelbrot" selected: writes the Mandelbrot preset into Text1 ... Text4 (Part 2.3).
+// "Mandelbrot" selected: writes the Mandelbrot preset into Text1 ... Text4.
 void Option1Click(Form1Window& form);
-// "Julia" selected: writes the Julia preset into Text1 ... Text4 (Part 2.3).
+// "Julia" selected: writes the Julia preset into Text1 ... Text4.
 void Option2Click(Form1Window& form);
 
 using EventHandler = void (*)(Form1Window&);

@@ -9,7 +9,7 @@
 
 namespace tobrisk {
 
-// Form1 as the designer saved it (spec Part 2.1): controls in the order of
+// Form1 as the designer saved it: controls in the order of
 // their numbers, geometry in twips, children of Frame1 relative to the frame.
 inline constexpr std::array<ControlDescription, 19> kForm1Controls{{
     // name        kind                        caption or text     left  top   width height  tab  parent  on

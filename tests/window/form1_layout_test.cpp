@@ -11,7 +11,7 @@
 namespace tobrisk {
 namespace {
 
-// Pixel geometry, tab index and parent of every control as spec Part 2.1 gives them in brackets.
+// Pixel geometry, tab index and parent of every control as the window's design gives them, in pixels at 96 dpi.
 struct Expected {
   std::string_view name;
   Rect pixels;
