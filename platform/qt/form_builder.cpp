@@ -51,8 +51,8 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
   return new QWidget(parent);
 }
 
-// The table's widths were made for the original platform's narrow 8-point font;
-// a caption in this platform's font may need more. A label or an option button
+// The table's widths suit a narrow 8-point font; a caption in the desktop's
+// default font may need more. A label or an option button
 // then grows to the right, as far as the next control on its row or the edge of
 // its parent, rather than cut its caption ("Mandelbrc"). Nothing moves, nothing
 // overlaps, and every other size stays the table's.
@@ -68,8 +68,8 @@ int WidthForCaption(const FormDescription& form, const ControlDescription& contr
   return std::max(own.width, std::min(widget.sizeHint().width(), room));
 }
 
-// Option buttons form one group per container, as on the form designer's
-// platform, and the group is one stop for the tab key: the button that is on.
+// Option buttons form one group per container, and the group is one stop for
+// the tab key: the button that is on.
 // The arrow keys move within the group.
 void TakeTabStopWhenOn(QAbstractButton& option, bool on) {
   option.setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);

@@ -121,7 +121,7 @@ TEST(Command1Click, DrawsWhatTheFieldsAndOptionSay) {
   }
 }
 
-// The original platform ended the program here; Tobrisk reports and goes on.
+// The error is reported and the program goes on running.
 TEST(Command1Click, AnErrorIsReportedOnceAndLeavesFieldsAndPixels) {
   struct Case {
     const char* what;

@@ -294,7 +294,7 @@ TEST_F(Form1Test, EnterAndEscapeDrawNothing) {
   EXPECT_TRUE(form->isVisible());
 }
 
-// On the original platform an unhandled error ended the program; Tobrisk reports it and goes on.
+// An unhandled error is reported and the program goes on running.
 TEST_F(Form1Test, AnErrorIsReportedAndTheWindowKeepsFieldsAndPixels) {
   struct Case {
     const char* what;
