@@ -32,7 +32,7 @@ constexpr Expected kSpecTable[] = {
     {"Text7", {64, 48, 57, 19}, 18, "Frame1"},
 };
 
-TEST(Form1Layout, ControlsMatchTheSpecTableInPixels) {
+TEST(Form1Layout, ControlsMatchTheDesignTableInPixels) {
   ASSERT_EQ(kForm1.controls.size(), std::size(kSpecTable));
   for (std::size_t i = 0; i < std::size(kSpecTable); ++i) {
     const Expected& want = kSpecTable[i];
