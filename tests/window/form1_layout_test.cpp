@@ -19,7 +19,7 @@ struct Expected {
   std::string_view parent;
 };
 
-constexpr Expected kSpecTable[] = {
+constexpr Expected kDesignTable[] = {
     {"Picture1", {8, 8, 324, 204}, 0, ""},   {"Command1", {104, 360, 105, 33}, 1, ""},
     {"Label1", {8, 232, 57, 17}, 2, ""},     {"Label2", {8, 256, 57, 17}, 3, ""},
     {"Label3", {8, 280, 57, 17}, 4, ""},     {"Label4", {8, 304, 57, 17}, 5, ""},
@@ -33,9 +33,9 @@ constexpr Expected kSpecTable[] = {
 };
 
 TEST(Form1Layout, ControlsMatchTheDesignTableInPixels) {
-  ASSERT_EQ(kForm1.controls.size(), std::size(kSpecTable));
-  for (std::size_t i = 0; i < std::size(kSpecTable); ++i) {
-    const Expected& want = kSpecTable[i];
+  ASSERT_EQ(kForm1.controls.size(), std::size(kDesignTable));
+  for (std::size_t i = 0; i < std::size(kDesignTable); ++i) {
+    const Expected& want = kDesignTable[i];
     const ControlDescription& got = kForm1.controls[i];
     EXPECT_EQ(got.name, want.name) << "control " << i;
     EXPECT_EQ(got.Pixels(), want.pixels) << want.name;
