@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 
 #include "engine/fast_kernels.h"
@@ -164,6 +166,196 @@ HWY_INLINE void CountRowWith(DF df, const PointRow& row, EscapeCount* HWY_RESTRI
     }
     CountBlock<Arithmetic, kCycles>(df, row, xs, out.data());
     for (std::size_t j = 0; j < m; ++j) counts[start + j] = static_cast<EscapeCount>(out[j]);
+  }
+}
+
+// Largest |c| for which an orbit that passed a test cannot overflow at the
+// next step: |z| <= 2 gives |z*z + c| <= 4 + |c| + rounding, whose square
+// stays far below the largest single for |c| <= 2^60.
+inline constexpr float kBoundedConstant = 0x1p60F;
+
+inline constexpr std::size_t kMaxLanes = 64;  // wider than any single vector
+
+[[nodiscard]] inline bool ConstantIsBounded(const PointGrid& grid) {
+  const auto bounded = [](float v) { return std::abs(v) <= kBoundedConstant; };  // false for NaN
+  if (grid.kind == FractalKind::Julia) return bounded(grid.P) && bounded(grid.Q);
+  return std::all_of(grid.xs.begin(), grid.xs.end(), bounded) && std::all_of(grid.ys.begin(), grid.ys.end(), bounded);
+}
+
+// Streams the points of a grid through the lanes: a lane that finishes takes
+// the next point, so a slow orbit keeps only its own lane busy. Every lane
+// counts its own iterations (a passed test adds one), so lanes need not
+// start together.
+//
+// A fresh point runs its first tested step in the refill, where a non-finite
+// state is caught as in CountBlock. From then on the lane has passed a test,
+// and with a bounded constant (see kBoundedConstant) it cannot overflow, so
+// the hot loop tests nothing but the escape. Cycles and the limit are checked
+// every kStride iterations; a lane that runs past MaxIter in between was
+// still inside at MaxIter, so its count is clamped to MaxIter + 1.
+template <class Arithmetic, bool kCycles, class DF>
+HWY_NOINLINE void CountGridStreaming(DF df, const PointGrid& grid, EscapeCount* HWY_RESTRICT out) {
+  using VF = hn::Vec<DF>;
+  using MF = hn::Mask<DF>;
+  using Constant = typename Arithmetic::Constant;
+  using DC = hn::DFromV<Constant>;
+  constexpr std::size_t K = kBlockVectors;
+  constexpr std::size_t kStride = 8;
+  const std::size_t N = hn::Lanes(df);
+  const bool mandelbrot = grid.kind == FractalKind::Mandelbrot;
+  const float first = mandelbrot ? 2.0F : 1.0F;
+  const std::size_t cols = grid.xs.size();
+  const std::size_t total = cols * grid.ys.size();
+  const float limit = grid.maxIter;
+  const EscapeCount unescapedCount =
+      grid.maxIter < 32767 ? static_cast<EscapeCount>(grid.maxIter + 1) : kExactKernelDecides;
+
+  const VF vLimit = hn::Set(df, limit);
+  const VF four = hn::Set(df, 4.0F);
+  const VF largest = hn::Set(df, std::numeric_limits<float>::max());
+  const VF unescaped = hn::Set(df, limit + 1.0F);
+  const VF one = hn::Set(df, 1.0F);
+  const VF nan = hn::Set(df, std::numeric_limits<float>::quiet_NaN());
+  const Constant juliaCx = Arithmetic::Broadcast(grid.P);
+  const Constant juliaCy = Arithmetic::Broadcast(grid.Q);
+
+  VF X[K], Y[K], X2[K], Y2[K], count[K], savedX[K], savedY[K], nextSave[K];
+  MF active[K];
+  Constant cx[K], cy[K];
+  std::array<std::array<std::int64_t, kMaxLanes>, K> slot;
+  for (std::size_t k = 0; k < K; ++k) {
+    X[k] = Y[k] = X2[k] = Y2[k] = count[k] = nextSave[k] = hn::Zero(df);
+    savedX[k] = savedY[k] = nan;
+    active[k] = hn::FirstN(df, 0);
+    cx[k] = juliaCx;
+    cy[k] = juliaCy;
+    slot[k].fill(-1);
+  }
+  std::size_t next = 0;  // the next point, row-major; nextCol and nextRow spare a division per point
+  std::size_t nextCol = 0;
+  std::size_t nextRow = 0;
+
+  const auto result = [&](float n) -> EscapeCount {
+    if (n == 0.0F) return kExactKernelDecides;
+    return n > limit ? unescapedCount : static_cast<EscapeCount>(n);
+  };
+
+  // Hands the results of finished lanes out and gives idle lanes new points.
+  const auto refill = [&](std::size_t k) {
+    HWY_ALIGN float counts[kMaxLanes];
+    HWY_ALIGN float newX[kMaxLanes];
+    HWY_ALIGN float newY[kMaxLanes];
+    std::uint8_t activeBits[kMaxLanes / 8] = {};
+    for (;;) {
+      hn::StoreU(count[k], df, counts);
+      hn::StoreMaskBits(df, active[k], activeBits);
+      std::uint8_t freshBits[kMaxLanes / 8] = {};
+      bool any = false;
+      for (std::size_t lane = 0; lane < N; ++lane) {
+        newX[lane] = newY[lane] = 0.0F;
+        if ((activeBits[lane / 8] >> (lane % 8)) & 1U) continue;
+        if (slot[k][lane] >= 0) out[slot[k][lane]] = result(counts[lane]);
+        slot[k][lane] = -1;
+        if (next == total) continue;
+        slot[k][lane] = static_cast<std::int64_t>(next);
+        newX[lane] = grid.xs[nextCol];
+        newY[lane] = grid.ys[nextRow];
+        ++next;
+        if (++nextCol == cols) {
+          nextCol = 0;
+          ++nextRow;
+        }
+        freshBits[lane / 8] = static_cast<std::uint8_t>(freshBits[lane / 8] | (1U << (lane % 8)));
+        any = true;
+      }
+      if (!any) return;
+      const MF fresh = hn::LoadMaskBits(df, freshBits);
+      const VF x = hn::LoadU(df, newX);
+      const VF y = hn::LoadU(df, newY);
+      VF nX, nY;
+      Constant ncx = juliaCx, ncy = juliaCy;
+      if (mandelbrot) {
+        ncx = Arithmetic::Widen(x);
+        ncy = Arithmetic::Widen(y);
+        Arithmetic::FirstIterate(df, ncx, ncy, nX, nY);
+      } else {
+        nX = x;
+        nY = y;
+      }
+      VF nX2 = hn::Mul(nX, nX);
+      VF nY2 = hn::Mul(nY, nY);
+      const MF startsFinite = hn::And(hn::IsFinite(nX2), hn::IsFinite(nY2));
+      Arithmetic::Step(df, ncx, ncy, nX, nY, nX2, nY2);
+      const VF s = hn::Add(nX2, nY2);
+      const MF stays = hn::And(startsFinite, hn::Le(s, four));
+      // Passed: the next test is first + 1. Escaped with a finite modulus: first. Otherwise the exact kernel decides.
+      const VF nCount = hn::IfThenElse(stays, hn::Set(df, first + 1.0F),
+                                       hn::IfThenElseZero(hn::And(startsFinite, hn::Le(s, largest)), hn::Set(df, first)));
+      const auto freshC = hn::LoadMaskBits(DC(), freshBits);  // the same lanes, as a mask of c
+      X[k] = hn::IfThenElse(fresh, nX, X[k]);
+      Y[k] = hn::IfThenElse(fresh, nY, Y[k]);
+      X2[k] = hn::IfThenElse(fresh, nX2, X2[k]);
+      Y2[k] = hn::IfThenElse(fresh, nY2, Y2[k]);
+      count[k] = hn::IfThenElse(fresh, nCount, count[k]);
+      cx[k] = hn::IfThenElse(freshC, ncx, cx[k]);
+      cy[k] = hn::IfThenElse(freshC, ncy, cy[k]);
+      savedX[k] = hn::IfThenElse(fresh, nan, savedX[k]);
+      savedY[k] = hn::IfThenElse(fresh, nan, savedY[k]);
+      nextSave[k] = hn::IfThenElse(fresh, nCount, nextSave[k]);
+      active[k] = hn::Or(active[k], hn::And(fresh, hn::And(stays, hn::Le(nCount, vLimit))));
+      if (hn::AllTrue(df, active[k])) return;
+    }
+  };
+
+  for (std::size_t k = 0; k < K; ++k) refill(k);
+  for (;;) {
+    for (std::size_t u = 0; u < kStride; ++u) {
+      for (std::size_t k = 0; k < K; ++k) {
+        Arithmetic::Step(df, cx[k], cy[k], X[k], Y[k], X2[k], Y2[k]);
+        // As in CountBlock, the single sum is the double sum rounded to single.
+        active[k] = hn::And(active[k], hn::Le(hn::Add(X2[k], Y2[k]), four));
+        count[k] = hn::IfThenElse(active[k], hn::Add(count[k], one), count[k]);
+      }
+    }
+    bool anyActive = false;
+    for (std::size_t k = 0; k < K; ++k) {
+      if constexpr (kCycles) {
+        // The state (X, Y) repeats an earlier, tested one: see CountBlock.
+        const MF repeats = hn::And(active[k], hn::And(hn::Eq(X[k], savedX[k]), hn::Eq(Y[k], savedY[k])));
+        count[k] = hn::IfThenElse(repeats, unescaped, count[k]);
+        active[k] = hn::AndNot(repeats, active[k]);
+        const MF save = hn::And(active[k], hn::Ge(count[k], nextSave[k]));
+        savedX[k] = hn::IfThenElse(save, X[k], savedX[k]);
+        savedY[k] = hn::IfThenElse(save, Y[k], savedY[k]);
+        nextSave[k] = hn::IfThenElse(save, hn::Add(count[k], count[k]), nextSave[k]);
+      }
+      active[k] = hn::AndNot(hn::Gt(count[k], vLimit), active[k]);
+      if (next < total && 2 * hn::CountTrue(df, active[k]) <= N) refill(k);
+      anyActive = anyActive || !hn::AllFalse(df, active[k]);
+    }
+    if (!anyActive && next == total) break;
+  }
+  for (std::size_t k = 0; k < K; ++k) {
+    HWY_ALIGN float counts[kMaxLanes];
+    hn::StoreU(count[k], df, counts);
+    for (std::size_t lane = 0; lane < N; ++lane) {
+      if (slot[k][lane] >= 0) out[slot[k][lane]] = result(counts[lane]);
+    }
+  }
+}
+
+// Counts a grid: streamed where the constant is bounded and the limit allows
+// a test, block by block otherwise.
+template <class Arithmetic, bool kCycles, class DF>
+HWY_INLINE void CountGridWith(DF df, const PointGrid& grid, EscapeCount* HWY_RESTRICT counts) {
+  const int first = grid.kind == FractalKind::Mandelbrot ? 2 : 1;
+  if (grid.maxIter >= first && ConstantIsBounded(grid)) {
+    CountGridStreaming<Arithmetic, kCycles>(df, grid, counts);
+    return;
+  }
+  for (std::size_t row = 0; row < grid.ys.size(); ++row) {
+    const PointRow points{grid.kind, grid.xs, grid.ys[row], grid.maxIter, grid.P, grid.Q};
+    CountRowWith<Arithmetic, kCycles>(df, points, counts + row * grid.xs.size());
   }
 }
 

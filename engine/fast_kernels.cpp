@@ -14,13 +14,15 @@ HWY_BEFORE_NAMESPACE();
 namespace tobrisk {
 namespace HWY_NAMESPACE {
 
-void CountRowExact(const PointRow& row, EscapeCount* HWY_RESTRICT counts, bool detectCycles) {
-  // Double vectors carry the arithmetic, their single halves the state.
-  const hn::Rebind<float, hn::ScalableTag<double>> df;
+// Double vectors carry the arithmetic, their single halves the state.
+using ExactTag = hn::Rebind<float, hn::ScalableTag<double>>;
+
+void CountGridExact(const PointGrid& grid, EscapeCount* HWY_RESTRICT counts, bool detectCycles) {
+  const ExactTag df;
   if (detectCycles) {
-    CountRowWith<ExactArithmetic<decltype(df)>, true>(df, row, counts);
+    CountGridWith<ExactArithmetic<ExactTag>, true>(df, grid, counts);
   } else {
-    CountRowWith<ExactArithmetic<decltype(df)>, false>(df, row, counts);
+    CountGridWith<ExactArithmetic<ExactTag>, false>(df, grid, counts);
   }
 }
 
@@ -31,11 +33,17 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace tobrisk {
 
-HWY_EXPORT(CountRowExact);
+HWY_EXPORT(CountGridExact);
+
+void CountGrid(const PointGrid& grid, std::span<EscapeCount> counts, CycleDetection cycles) {
+  if (counts.size() != grid.xs.size() * grid.ys.size()) throw std::invalid_argument("CountGrid needs one count per point");
+  if (counts.empty()) return;
+  HWY_DYNAMIC_DISPATCH(CountGridExact)(grid, counts.data(), cycles == CycleDetection::On);
+}
 
 void CountRow(const PointRow& row, std::span<EscapeCount> counts, CycleDetection cycles) {
   if (counts.size() != row.xs.size()) throw std::invalid_argument("CountRow needs one count per point");
-  HWY_DYNAMIC_DISPATCH(CountRowExact)(row, counts.data(), cycles == CycleDetection::On);
+  CountGrid(PointGrid{row.kind, row.xs, std::span(&row.y, 1), row.maxIter, row.P, row.Q}, counts, cycles);
 }
 
 }  // namespace tobrisk

@@ -118,13 +118,16 @@ class Pass {
   void Start(Band& band, int first) {
     band.first = first;
     band.count = std::min(bandRows_, computedRows_ - first);
-    band.group.run([this, &band] {
-      tbb::parallel_for(tbb::blocked_range<int>(0, band.count, 1), [this, &band](const tbb::blocked_range<int>& range) {
-        for (int r = range.begin(); r != range.end(); ++r) {
-          const PointRow points{params_.Kind, grid_.xs, grid_.ys[static_cast<std::size_t>(band.first + r)],
-                                params_.MaxIter, params_.P, params_.Q};
-          CountRow(points, std::span(band.counts).subspan(static_cast<std::size_t>(r) * cols_, cols_));
-        }
+    // Tasks of a few thousand pixels: enough to share out, few enough to cost nothing.
+    const int grain = static_cast<int>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(cols_, 1)));
+    band.group.run([this, &band, grain] {
+      tbb::parallel_for(tbb::blocked_range<int>(0, band.count, grain), [this, &band](const tbb::blocked_range<int>& rows) {
+        const auto begin = static_cast<std::size_t>(rows.begin());
+        const auto size = static_cast<std::size_t>(rows.size());
+        const PointGrid points{params_.Kind, grid_.xs,
+                               std::span(grid_.ys).subspan(static_cast<std::size_t>(band.first) + begin, size),
+                               params_.MaxIter, params_.P, params_.Q};
+        CountGrid(points, std::span(band.counts).subspan(begin * cols_, size * cols_));
       });
     });
   }

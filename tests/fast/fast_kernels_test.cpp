@@ -149,6 +149,36 @@ TEST_P(FastKernels, RandomPointsMatchTheReference) {
   }
 }
 
+// A grid streams points across row ends; every point must still get its own count.
+TEST_P(FastKernels, GridsMatchTheReference) {
+  struct GridCase {
+    const char* name;
+    FractalKind kind;
+    float x0, y0, step;
+    std::int16_t maxIter;
+    float p, q;
+  };
+  for (const GridCase& g : {GridCase{"seahorse valley", M, -0.7475F, 0.1F, 0.0001F, 3000, 0, 0},
+                            GridCase{"whole set", M, -2.5F, -1.5F, 0.09F, 300, 0, 0},
+                            GridCase{"dendrite Julia", J, -1.5F, -1.0F, 0.07F, 2000, -0.8F, 0.156F},
+                            GridCase{"limit 2", M, -2.5F, -1.5F, 0.09F, 2, 0, 0},
+                            GridCase{"inside at 32767", M, -0.3F, -0.2F, 0.01F, 32767, 0, 0}}) {
+    std::vector<float> xs(45);
+    std::vector<float> ys(7);
+    for (std::size_t i = 0; i < xs.size(); ++i) xs[i] = g.x0 + g.step * static_cast<float>(i);
+    for (std::size_t i = 0; i < ys.size(); ++i) ys[i] = g.y0 + g.step * static_cast<float>(3 * i);
+    std::vector<EscapeCount> counts(xs.size() * ys.size(), -1);
+    CountGrid(PointGrid{g.kind, xs, ys, g.maxIter, g.p, g.q}, counts);
+    for (std::size_t row = 0; row < ys.size(); ++row) {
+      for (std::size_t col = 0; col < xs.size(); ++col) {
+        const std::optional<EscapeCount> expected = Reference(g.kind, xs[col], ys[row], g.maxIter, g.p, g.q);
+        EXPECT_EQ(counts[row * xs.size() + col], expected.value_or(kExactKernelDecides))
+            << g.name << " at column " << col << ", row " << row;
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Targets, FastKernels, testing::ValuesIn(InstructionSets()), InstructionSetName);
 
 TEST(FastKernelsRow, RejectsMismatchedSpans) {

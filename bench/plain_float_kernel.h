@@ -1,0 +1,13 @@
+#pragma once
+
+#include <span>
+
+#include "engine/fast_kernels.h"
+
+namespace tobrisk {
+
+// Counts a row in plain single arithmetic with the fast kernels' loop shape
+// and no cycle detection; for measuring the cost of exactness only.
+void CountRowPlainFloat(const PointRow& row, std::span<EscapeCount> counts);
+
+}  // namespace tobrisk
