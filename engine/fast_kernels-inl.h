@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "engine/fast_kernels.h"
 #include "hwy/highway.h"
@@ -175,6 +176,7 @@ HWY_INLINE void CountRowWith(DF df, const PointRow& row, EscapeCount* HWY_RESTRI
 inline constexpr float kBoundedConstant = 0x1p60F;
 
 inline constexpr std::size_t kMaxLanes = 64;  // wider than any single vector
+inline constexpr std::size_t kStride = 8;     // iterations between checks of cycles and the limit
 
 [[nodiscard]] inline bool ConstantIsBounded(const PointGrid& grid) {
   const auto bounded = [](float v) { return std::abs(v) <= kBoundedConstant; };  // false for NaN
@@ -182,134 +184,80 @@ inline constexpr std::size_t kMaxLanes = 64;  // wider than any single vector
   return std::all_of(grid.xs.begin(), grid.xs.end(), bounded) && std::all_of(grid.ys.begin(), grid.ys.end(), bounded);
 }
 
-// Streams the points of a grid through the lanes: a lane that finishes takes
-// the next point, so a slow orbit keeps only its own lane busy. Every lane
-// counts its own iterations (a passed test adds one), so lanes need not
-// start together.
+// An orbit still running when most of its block had ended, moved on so that
+// it does not hold the block's lanes (see CountGridWith).
+struct Straggler {
+  float X, Y, X2, Y2, count, savedX, savedY, nextSave;
+  float x, y;  // the point, which is c for Mandelbrot
+  std::size_t index;
+};
+
+// kBlockVectors vectors of orbits in which every lane counts its own
+// iterations (a passed test adds one), so lanes need not start together.
 //
-// A fresh point runs its first tested step in the refill, where a non-finite
-// state is caught as in CountBlock. From then on the lane has passed a test,
-// and with a bounded constant (see kBoundedConstant) it cannot overflow, so
-// the hot loop tests nothing but the escape. Cycles and the limit are checked
-// every kStride iterations; a lane that runs past MaxIter in between was
-// still inside at MaxIter, so its count is clamped to MaxIter + 1.
+// Orbits enter after their first test (Start), where a non-finite state is
+// caught as in CountBlock. From then on each has passed a test, and with a
+// bounded constant (see kBoundedConstant) it cannot overflow, so the hot
+// loop tests nothing but the escape. Cycles and the limit are checked every
+// kStride iterations; a lane that ran past MaxIter in between was still
+// inside at MaxIter, so its count is read as MaxIter + 1.
 template <class Arithmetic, bool kCycles, class DF>
-HWY_NOINLINE void CountGridStreaming(DF df, const PointGrid& grid, EscapeCount* HWY_RESTRICT out) {
+struct OrbitLanes {
   using VF = hn::Vec<DF>;
   using MF = hn::Mask<DF>;
   using Constant = typename Arithmetic::Constant;
-  using DC = hn::DFromV<Constant>;
-  constexpr std::size_t K = kBlockVectors;
-  constexpr std::size_t kStride = 8;
-  const std::size_t N = hn::Lanes(df);
-  const bool mandelbrot = grid.kind == FractalKind::Mandelbrot;
-  const float first = mandelbrot ? 2.0F : 1.0F;
-  const std::size_t cols = grid.xs.size();
-  const std::size_t total = cols * grid.ys.size();
-  const float limit = grid.maxIter;
-  const EscapeCount unescapedCount =
-      grid.maxIter < 32767 ? static_cast<EscapeCount>(grid.maxIter + 1) : kExactKernelDecides;
+  static constexpr std::size_t K = kBlockVectors;
 
-  const VF vLimit = hn::Set(df, limit);
-  const VF four = hn::Set(df, 4.0F);
-  const VF largest = hn::Set(df, std::numeric_limits<float>::max());
-  const VF unescaped = hn::Set(df, limit + 1.0F);
-  const VF one = hn::Set(df, 1.0F);
-  const VF nan = hn::Set(df, std::numeric_limits<float>::quiet_NaN());
-  const Constant juliaCx = Arithmetic::Broadcast(grid.P);
-  const Constant juliaCy = Arithmetic::Broadcast(grid.Q);
-
-  VF X[K], Y[K], X2[K], Y2[K], count[K], savedX[K], savedY[K], nextSave[K];
-  MF active[K];
-  Constant cx[K], cy[K];
-  std::array<std::array<std::int64_t, kMaxLanes>, K> slot;
-  for (std::size_t k = 0; k < K; ++k) {
-    X[k] = Y[k] = X2[k] = Y2[k] = count[k] = nextSave[k] = hn::Zero(df);
-    savedX[k] = savedY[k] = nan;
-    active[k] = hn::FirstN(df, 0);
-    cx[k] = juliaCx;
-    cy[k] = juliaCy;
-    slot[k].fill(-1);
+  OrbitLanes(DF df, const PointGrid& grid)
+      : df(df), mandelbrot(grid.kind == FractalKind::Mandelbrot), first(mandelbrot ? 2.0F : 1.0F),
+        limit(grid.maxIter),
+        unescapedCount(grid.maxIter < 32767 ? static_cast<EscapeCount>(grid.maxIter + 1) : kExactKernelDecides),
+        vLimit(hn::Set(df, limit)), four(hn::Set(df, 4.0F)), largest(hn::Set(df, std::numeric_limits<float>::max())),
+        unescaped(hn::Set(df, limit + 1.0F)), one(hn::Set(df, 1.0F)),
+        nan(hn::Set(df, std::numeric_limits<float>::quiet_NaN())), juliaCx(Arithmetic::Broadcast(grid.P)),
+        juliaCy(Arithmetic::Broadcast(grid.Q)) {
+    for (std::size_t k = 0; k < K; ++k) {
+      X[k] = Y[k] = X2[k] = Y2[k] = count[k] = nextSave[k] = hn::Zero(df);
+      savedX[k] = savedY[k] = nan;
+      active[k] = hn::FirstN(df, 0);
+      cx[k] = juliaCx;
+      cy[k] = juliaCy;
+    }
   }
-  std::size_t next = 0;  // the next point, row-major; nextCol and nextRow spare a division per point
-  std::size_t nextCol = 0;
-  std::size_t nextRow = 0;
 
-  const auto result = [&](float n) -> EscapeCount {
+  // The result for a lane's final count: 0 stays "the exact kernel decides".
+  [[nodiscard]] EscapeCount Result(float n) const {
     if (n == 0.0F) return kExactKernelDecides;
     return n > limit ? unescapedCount : static_cast<EscapeCount>(n);
-  };
+  }
 
-  // Hands the results of finished lanes out and gives idle lanes new points.
-  const auto refill = [&](std::size_t k) {
-    HWY_ALIGN float counts[kMaxLanes];
-    HWY_ALIGN float newX[kMaxLanes];
-    HWY_ALIGN float newY[kMaxLanes];
-    std::uint8_t activeBits[kMaxLanes / 8] = {};
-    for (;;) {
-      hn::StoreU(count[k], df, counts);
-      hn::StoreMaskBits(df, active[k], activeBits);
-      std::uint8_t freshBits[kMaxLanes / 8] = {};
-      bool any = false;
-      for (std::size_t lane = 0; lane < N; ++lane) {
-        newX[lane] = newY[lane] = 0.0F;
-        if ((activeBits[lane / 8] >> (lane % 8)) & 1U) continue;
-        if (slot[k][lane] >= 0) out[slot[k][lane]] = result(counts[lane]);
-        slot[k][lane] = -1;
-        if (next == total) continue;
-        slot[k][lane] = static_cast<std::int64_t>(next);
-        newX[lane] = grid.xs[nextCol];
-        newY[lane] = grid.ys[nextRow];
-        ++next;
-        if (++nextCol == cols) {
-          nextCol = 0;
-          ++nextRow;
-        }
-        freshBits[lane / 8] = static_cast<std::uint8_t>(freshBits[lane / 8] | (1U << (lane % 8)));
-        any = true;
-      }
-      if (!any) return;
-      const MF fresh = hn::LoadMaskBits(df, freshBits);
-      const VF x = hn::LoadU(df, newX);
-      const VF y = hn::LoadU(df, newY);
-      VF nX, nY;
-      Constant ncx = juliaCx, ncy = juliaCy;
-      if (mandelbrot) {
-        ncx = Arithmetic::Widen(x);
-        ncy = Arithmetic::Widen(y);
-        Arithmetic::FirstIterate(df, ncx, ncy, nX, nY);
-      } else {
-        nX = x;
-        nY = y;
-      }
-      VF nX2 = hn::Mul(nX, nX);
-      VF nY2 = hn::Mul(nY, nY);
-      const MF startsFinite = hn::And(hn::IsFinite(nX2), hn::IsFinite(nY2));
-      Arithmetic::Step(df, ncx, ncy, nX, nY, nX2, nY2);
-      const VF s = hn::Add(nX2, nY2);
-      const MF stays = hn::And(startsFinite, hn::Le(s, four));
-      // Passed: the next test is first + 1. Escaped with a finite modulus: first. Otherwise the exact kernel decides.
-      const VF nCount = hn::IfThenElse(stays, hn::Set(df, first + 1.0F),
-                                       hn::IfThenElseZero(hn::And(startsFinite, hn::Le(s, largest)), hn::Set(df, first)));
-      const auto freshC = hn::LoadMaskBits(DC(), freshBits);  // the same lanes, as a mask of c
-      X[k] = hn::IfThenElse(fresh, nX, X[k]);
-      Y[k] = hn::IfThenElse(fresh, nY, Y[k]);
-      X2[k] = hn::IfThenElse(fresh, nX2, X2[k]);
-      Y2[k] = hn::IfThenElse(fresh, nY2, Y2[k]);
-      count[k] = hn::IfThenElse(fresh, nCount, count[k]);
-      cx[k] = hn::IfThenElse(freshC, ncx, cx[k]);
-      cy[k] = hn::IfThenElse(freshC, ncy, cy[k]);
-      savedX[k] = hn::IfThenElse(fresh, nan, savedX[k]);
-      savedY[k] = hn::IfThenElse(fresh, nan, savedY[k]);
-      nextSave[k] = hn::IfThenElse(fresh, nCount, nextSave[k]);
-      active[k] = hn::Or(active[k], hn::And(fresh, hn::And(stays, hn::Le(nCount, vLimit))));
-      if (hn::AllTrue(df, active[k])) return;
+  // Fresh points (x, y) in vector k, the first `valid` lanes real: up to and
+  // including their first test.
+  HWY_INLINE void Start(std::size_t k, VF x, VF y, std::size_t valid) {
+    if (mandelbrot) {
+      cx[k] = Arithmetic::Widen(x);
+      cy[k] = Arithmetic::Widen(y);
+      Arithmetic::FirstIterate(df, cx[k], cy[k], X[k], Y[k]);
+    } else {
+      X[k] = x;
+      Y[k] = y;
     }
-  };
+    X2[k] = hn::Mul(X[k], X[k]);
+    Y2[k] = hn::Mul(Y[k], Y[k]);
+    const MF startsFinite = hn::And(hn::IsFinite(X2[k]), hn::IsFinite(Y2[k]));
+    Arithmetic::Step(df, cx[k], cy[k], X[k], Y[k], X2[k], Y2[k]);
+    const VF s = hn::Add(X2[k], Y2[k]);
+    const MF stays = hn::And(startsFinite, hn::Le(s, four));
+    // Passed: the next test is first + 1. Escaped with a finite modulus: first. Otherwise the exact kernel decides.
+    count[k] = hn::IfThenElse(stays, hn::Set(df, first + 1.0F),
+                              hn::IfThenElseZero(hn::And(startsFinite, hn::Le(s, largest)), hn::Set(df, first)));
+    savedX[k] = savedY[k] = nan;
+    nextSave[k] = count[k];
+    active[k] = hn::And(hn::FirstN(df, valid), hn::And(stays, hn::Le(count[k], vLimit)));
+  }
 
-  for (std::size_t k = 0; k < K; ++k) refill(k);
-  for (;;) {
-    for (std::size_t u = 0; u < kStride; ++u) {
+  HWY_INLINE void Iterate(std::size_t steps = kStride) {
+    for (std::size_t u = 0; u < steps; ++u) {
       for (std::size_t k = 0; k < K; ++k) {
         Arithmetic::Step(df, cx[k], cy[k], X[k], Y[k], X2[k], Y2[k]);
         // As in CountBlock, the single sum is the double sum rounded to single.
@@ -317,40 +265,204 @@ HWY_NOINLINE void CountGridStreaming(DF df, const PointGrid& grid, EscapeCount* 
         count[k] = hn::IfThenElse(active[k], hn::Add(count[k], one), count[k]);
       }
     }
-    bool anyActive = false;
+  }
+
+  // Ends orbits that repeat an earlier state or passed the limit; returns the lanes still running.
+  HWY_INLINE std::size_t Check() {
+    std::size_t running = 0;
     for (std::size_t k = 0; k < K; ++k) {
       if constexpr (kCycles) {
         // The state (X, Y) repeats an earlier, tested one: see CountBlock.
         const MF repeats = hn::And(active[k], hn::And(hn::Eq(X[k], savedX[k]), hn::Eq(Y[k], savedY[k])));
         count[k] = hn::IfThenElse(repeats, unescaped, count[k]);
         active[k] = hn::AndNot(repeats, active[k]);
+        // Brent: save the state ever more rarely, so any period is found.
         const MF save = hn::And(active[k], hn::Ge(count[k], nextSave[k]));
         savedX[k] = hn::IfThenElse(save, X[k], savedX[k]);
         savedY[k] = hn::IfThenElse(save, Y[k], savedY[k]);
         nextSave[k] = hn::IfThenElse(save, hn::Add(count[k], count[k]), nextSave[k]);
       }
       active[k] = hn::AndNot(hn::Gt(count[k], vLimit), active[k]);
-      if (next < total && 2 * hn::CountTrue(df, active[k]) <= N) refill(k);
-      anyActive = anyActive || !hn::AllFalse(df, active[k]);
+      running += hn::CountTrue(df, active[k]);
     }
-    if (!anyActive && next == total) break;
+    return running;
   }
-  for (std::size_t k = 0; k < K; ++k) {
-    HWY_ALIGN float counts[kMaxLanes];
-    hn::StoreU(count[k], df, counts);
-    for (std::size_t lane = 0; lane < N; ++lane) {
-      if (slot[k][lane] >= 0) out[slot[k][lane]] = result(counts[lane]);
+
+  // Lane-wise copies of vector k, to read and patch single lanes.
+  struct Spilled {
+    HWY_ALIGN float X[kMaxLanes], Y[kMaxLanes], X2[kMaxLanes], Y2[kMaxLanes], count[kMaxLanes];
+    HWY_ALIGN float savedX[kMaxLanes], savedY[kMaxLanes], nextSave[kMaxLanes];
+    std::uint8_t active[kMaxLanes / 8];
+    [[nodiscard]] bool IsActive(std::size_t lane) const { return ((active[lane / 8] >> (lane % 8)) & 1U) != 0; }
+  };
+
+  HWY_INLINE void Spill(std::size_t k, Spilled& s) const {
+    hn::StoreU(X[k], df, s.X);
+    hn::StoreU(Y[k], df, s.Y);
+    hn::StoreU(X2[k], df, s.X2);
+    hn::StoreU(Y2[k], df, s.Y2);
+    hn::StoreU(count[k], df, s.count);
+    hn::StoreU(savedX[k], df, s.savedX);
+    hn::StoreU(savedY[k], df, s.savedY);
+    hn::StoreU(nextSave[k], df, s.nextSave);
+    std::fill(std::begin(s.active), std::end(s.active), std::uint8_t{0});
+    hn::StoreMaskBits(df, active[k], s.active);
+  }
+
+  HWY_INLINE void Fill(std::size_t k, const Spilled& s, const float* HWY_RESTRICT x, const float* HWY_RESTRICT y) {
+    X[k] = hn::LoadU(df, s.X);
+    Y[k] = hn::LoadU(df, s.Y);
+    X2[k] = hn::LoadU(df, s.X2);
+    Y2[k] = hn::LoadU(df, s.Y2);
+    count[k] = hn::LoadU(df, s.count);
+    savedX[k] = hn::LoadU(df, s.savedX);
+    savedY[k] = hn::LoadU(df, s.savedY);
+    nextSave[k] = hn::LoadU(df, s.nextSave);
+    active[k] = hn::LoadMaskBits(df, s.active);
+    if (mandelbrot) {
+      cx[k] = Arithmetic::Widen(hn::LoadU(df, x));
+      cy[k] = Arithmetic::Widen(hn::LoadU(df, y));
+    }
+  }
+
+  DF df;
+  bool mandelbrot;
+  float first;
+  float limit;
+  EscapeCount unescapedCount;
+  VF vLimit, four, largest, unescaped, one, nan;
+  Constant juliaCx, juliaCy;
+  VF X[K], Y[K], X2[K], Y2[K], count[K], savedX[K], savedY[K], nextSave[K];
+  MF active[K];
+  Constant cx[K], cy[K];
+};
+
+// The first stage: blocks of consecutive points of a row, loaded straight
+// from the row, run together until all end or only a quarter still runs;
+// those few are moved to `stragglers`.
+template <class Arithmetic, bool kCycles, class DF>
+HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RESTRICT out,
+                              std::vector<Straggler>& stragglers) {
+  using Lanes = OrbitLanes<Arithmetic, kCycles, DF>;
+  constexpr std::size_t K = Lanes::K;
+  const std::size_t N = hn::Lanes(df);
+  const std::size_t block = K * N;
+  const std::size_t cols = grid.xs.size();
+  Lanes lanes(df, grid);
+  HWY_ALIGN float padded[K * kMaxLanes];
+  typename Lanes::Spilled spilled;
+  for (std::size_t row = 0; row < grid.ys.size(); ++row) {
+    const float y = grid.ys[row];
+    for (std::size_t start = 0; start < cols; start += block) {
+      const std::size_t m = std::min(block, cols - start);
+      const float* xs = grid.xs.data() + start;
+      if (m < block) {
+        std::copy_n(xs, m, padded);
+        std::fill(padded + m, padded + block, xs[0]);
+        xs = padded;
+      }
+      std::size_t running = 0;
+      for (std::size_t k = 0; k < K; ++k) {
+        const std::size_t valid = m > k * N ? std::min(N, m - k * N) : 0;
+        lanes.Start(k, hn::LoadU(df, xs + k * N), hn::Set(df, y), valid);
+        running += hn::CountTrue(df, lanes.active[k]);
+      }
+      // Most orbits end within a few steps: check early, then at the full stride.
+      for (std::size_t steps = 2; running * 2 > block; steps = std::min(2 * steps, kStride)) {
+        lanes.Iterate(steps);
+        running = lanes.Check();
+      }
+      for (std::size_t k = 0; k < K && k * N < m; ++k) {
+        lanes.Spill(k, spilled);
+        for (std::size_t lane = 0; lane < N && k * N + lane < m; ++lane) {
+          const std::size_t j = k * N + lane;
+          const std::size_t index = row * cols + start + j;
+          if (!spilled.IsActive(lane)) {
+            out[index] = lanes.Result(spilled.count[lane]);
+            continue;
+          }
+          stragglers.push_back(Straggler{spilled.X[lane], spilled.Y[lane], spilled.X2[lane], spilled.Y2[lane],
+                                         spilled.count[lane], spilled.savedX[lane], spilled.savedY[lane],
+                                         spilled.nextSave[lane], xs[j], y, index});
+        }
+      }
     }
   }
 }
 
-// Counts a grid: streamed where the constant is bounded and the limit allows
-// a test, block by block otherwise.
+// The second stage: the stragglers, streamed through the lanes; a lane whose
+// orbit ends takes the next straggler, so long orbits share no lane with
+// short ones.
+template <class Arithmetic, bool kCycles, class DF>
+HWY_NOINLINE void CountStragglers(DF df, const PointGrid& grid, const std::vector<Straggler>& stragglers,
+                                  EscapeCount* HWY_RESTRICT out) {
+  using Lanes = OrbitLanes<Arithmetic, kCycles, DF>;
+  constexpr std::size_t K = Lanes::K;
+  const std::size_t N = hn::Lanes(df);
+  Lanes lanes(df, grid);
+  typename Lanes::Spilled spilled;
+  std::array<std::array<std::size_t, kMaxLanes>, K> slot;  // the output index of each lane's orbit
+  std::array<std::array<bool, kMaxLanes>, K> occupied{};
+  HWY_ALIGN float pointX[K][kMaxLanes] = {};
+  HWY_ALIGN float pointY[K][kMaxLanes] = {};
+  std::size_t next = 0;
+
+  const auto refill = [&](std::size_t k) {
+    lanes.Spill(k, spilled);
+    for (std::size_t lane = 0; lane < N; ++lane) {
+      if (spilled.IsActive(lane)) continue;
+      if (occupied[k][lane]) out[slot[k][lane]] = lanes.Result(spilled.count[lane]);
+      occupied[k][lane] = false;
+      if (next == stragglers.size()) continue;
+      const Straggler& s = stragglers[next++];
+      spilled.X[lane] = s.X;
+      spilled.Y[lane] = s.Y;
+      spilled.X2[lane] = s.X2;
+      spilled.Y2[lane] = s.Y2;
+      spilled.count[lane] = s.count;
+      spilled.savedX[lane] = s.savedX;
+      spilled.savedY[lane] = s.savedY;
+      spilled.nextSave[lane] = s.nextSave;
+      spilled.active[lane / 8] = static_cast<std::uint8_t>(spilled.active[lane / 8] | (1U << (lane % 8)));
+      pointX[k][lane] = s.x;
+      pointY[k][lane] = s.y;
+      slot[k][lane] = s.index;
+      occupied[k][lane] = true;
+    }
+    lanes.Fill(k, spilled, pointX[k], pointY[k]);
+  };
+
+  for (std::size_t k = 0; k < K; ++k) refill(k);
+  for (;;) {
+    lanes.Iterate();
+    lanes.Check();
+    bool running = false;
+    for (std::size_t k = 0; k < K; ++k) {
+      if (next < stragglers.size() && 2 * hn::CountTrue(df, lanes.active[k]) <= N) refill(k);
+      running = running || !hn::AllFalse(df, lanes.active[k]);
+    }
+    if (!running && next == stragglers.size()) break;
+  }
+  for (std::size_t k = 0; k < K; ++k) {
+    lanes.Spill(k, spilled);
+    for (std::size_t lane = 0; lane < N; ++lane) {
+      if (occupied[k][lane]) out[slot[k][lane]] = lanes.Result(spilled.count[lane]);
+    }
+  }
+}
+
+// Counts a grid: in two stages where the constant is bounded and the limit
+// allows a test (most points end early and cheaply in their blocks, the few
+// long orbits share lanes only with each other), block by block otherwise.
 template <class Arithmetic, bool kCycles, class DF>
 HWY_INLINE void CountGridWith(DF df, const PointGrid& grid, EscapeCount* HWY_RESTRICT counts) {
   const int first = grid.kind == FractalKind::Mandelbrot ? 2 : 1;
   if (grid.maxIter >= first && ConstantIsBounded(grid)) {
-    CountGridStreaming<Arithmetic, kCycles>(df, grid, counts);
+    // Kept per thread between calls: a fresh vector per band costs page faults.
+    static thread_local std::vector<Straggler> stragglers;
+    stragglers.clear();
+    CountBlocks<Arithmetic, kCycles>(df, grid, counts, stragglers);
+    CountStragglers<Arithmetic, kCycles>(df, grid, stragglers, counts);
     return;
   }
   for (std::size_t row = 0; row < grid.ys.size(); ++row) {
