@@ -1,6 +1,7 @@
 #include "platform/qt/form_builder.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include <QAbstractButton>
@@ -40,7 +41,12 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
       label->setTextFormat(Qt::PlainText);  // a caption is text, never markup
       return label;
     }
-    case ControlKind::Field: return new QLineEdit(caption, parent);
+    case ControlKind::Field: {
+      auto* field = new QLineEdit(caption, parent);
+      // A field keeps all that is typed or pasted; Qt's default cuts it at 32767 characters.
+      field->setMaxLength(std::numeric_limits<int>::max());
+      return field;
+    }
     case ControlKind::OptionButton: {
       auto* option = new QRadioButton(caption, parent);
       option->setChecked(control.on);

@@ -191,6 +191,41 @@ TEST_F(RapidUse, ClosingTheWindowDuringAPassEndsCleanly) {
   DrainEvents();
 }
 
+struct PastedText {
+  const char* name;
+  Field field;
+  QString text;
+};
+
+// What a user can paste lands in the field whole and Draw reads it as documented.
+TEST_F(RapidUse, PastedHostileTextIsKeptWholeAndDrawnAsRead) {
+  const std::vector<PastedText> cases{
+      {"a megabyte after the number", Field::XMin, "-2.5" + QString(1 << 20, 'x')},
+      {"a long number whose end matters", Field::XMax, "1" + QString(40000, '0') + "e-40000"},
+      {"a Unicode minus", Field::YMin, QString::fromUtf8("\xe2\x88\x92" "1.5")},
+      {"fullwidth digits", Field::Iterations, QString::fromUtf8("\xef\xbc\x91\xef\xbc\x90")},
+      {"a control character", Field::YMax, QString("1.5\x01")},
+  };
+  for (const PastedText& c : cases) {
+    QLineEdit* edit = FieldOf(c.field);
+    edit->setFocus();
+    edit->selectAll();
+    QGuiApplication::clipboard()->setText(c.text);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(edit->text().size(), c.text.size()) << c.name << ": the field cut the pasted text";
+    EXPECT_EQ(edit->text(), c.text) << c.name;
+
+    const std::vector<std::string> texts = Texts();
+    QTest::mouseClick(Control<QPushButton>("Command1"), Qt::LeftButton);
+    DrainEvents();
+    EXPECT_TRUE(reports.empty()) << c.name << ": " << reports.front();
+    EXPECT_EQ(Texts(), texts) << c.name << ": Draw changed a field";
+    EXPECT_TRUE(Shown() == Drawn(texts, true)) << c.name;
+    edit->setText(QString::fromStdString(std::vector<std::string>{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"}
+                                             [static_cast<std::size_t>(c.field)]));
+  }
+}
+
 }  // namespace
 }  // namespace tobrisk
 
