@@ -187,7 +187,7 @@ inline constexpr std::size_t kStride = 8;     // iterations between checks of cy
 // An orbit still running when most of its block had ended, moved on so that
 // it does not hold the block's lanes (see CountGridWith).
 struct Straggler {
-  float X, Y, X2, Y2, count, savedX, savedY, nextSave;
+  float X, Y, X2, Y2, count, savedX, savedY, nextSave, strideX, strideY;
   float x, y;  // the point, which is c for Mandelbrot
   std::size_t index;
 };
@@ -218,7 +218,7 @@ struct OrbitLanes {
         juliaCy(Arithmetic::Broadcast(grid.Q)) {
     for (std::size_t k = 0; k < K; ++k) {
       X[k] = Y[k] = X2[k] = Y2[k] = count[k] = nextSave[k] = hn::Zero(df);
-      savedX[k] = savedY[k] = nan;
+      savedX[k] = savedY[k] = strideX[k] = strideY[k] = nan;
       active[k] = hn::FirstN(df, 0);
       cx[k] = juliaCx;
       cy[k] = juliaCy;
@@ -251,7 +251,7 @@ struct OrbitLanes {
     // Passed: the next test is first + 1. Escaped with a finite modulus: first. Otherwise the exact kernel decides.
     count[k] = hn::IfThenElse(stays, hn::Set(df, first + 1.0F),
                               hn::IfThenElseZero(hn::And(startsFinite, hn::Le(s, largest)), hn::Set(df, first)));
-    savedX[k] = savedY[k] = nan;
+    savedX[k] = savedY[k] = strideX[k] = strideY[k] = nan;
     nextSave[k] = count[k];
     active[k] = hn::And(hn::FirstN(df, valid), hn::And(stays, hn::Le(count[k], vLimit)));
   }
@@ -273,9 +273,16 @@ struct OrbitLanes {
     for (std::size_t k = 0; k < K; ++k) {
       if constexpr (kCycles) {
         // The state (X, Y) repeats an earlier, tested one: see CountBlock.
-        const MF repeats = hn::And(active[k], hn::And(hn::Eq(X[k], savedX[k]), hn::Eq(Y[k], savedY[k])));
+        // Besides Brent's saved state, which finds any period, the state of
+        // the previous check finds the short periods of most points inside
+        // the set (fixed points and the like) as soon as the orbit settles.
+        const MF sameAsSaved = hn::And(hn::Eq(X[k], savedX[k]), hn::Eq(Y[k], savedY[k]));
+        const MF sameAsBefore = hn::And(hn::Eq(X[k], strideX[k]), hn::Eq(Y[k], strideY[k]));
+        const MF repeats = hn::And(active[k], hn::Or(sameAsSaved, sameAsBefore));
         count[k] = hn::IfThenElse(repeats, unescaped, count[k]);
         active[k] = hn::AndNot(repeats, active[k]);
+        strideX[k] = X[k];
+        strideY[k] = Y[k];
         // Brent: save the state ever more rarely, so any period is found.
         const MF save = hn::And(active[k], hn::Ge(count[k], nextSave[k]));
         savedX[k] = hn::IfThenElse(save, X[k], savedX[k]);
@@ -291,7 +298,7 @@ struct OrbitLanes {
   // Lane-wise copies of vector k, to read and patch single lanes.
   struct Spilled {
     HWY_ALIGN float X[kMaxLanes], Y[kMaxLanes], X2[kMaxLanes], Y2[kMaxLanes], count[kMaxLanes];
-    HWY_ALIGN float savedX[kMaxLanes], savedY[kMaxLanes], nextSave[kMaxLanes];
+    HWY_ALIGN float savedX[kMaxLanes], savedY[kMaxLanes], nextSave[kMaxLanes], strideX[kMaxLanes], strideY[kMaxLanes];
     std::uint8_t active[kMaxLanes / 8];
     [[nodiscard]] bool IsActive(std::size_t lane) const { return ((active[lane / 8] >> (lane % 8)) & 1U) != 0; }
   };
@@ -305,6 +312,8 @@ struct OrbitLanes {
     hn::StoreU(savedX[k], df, s.savedX);
     hn::StoreU(savedY[k], df, s.savedY);
     hn::StoreU(nextSave[k], df, s.nextSave);
+    hn::StoreU(strideX[k], df, s.strideX);
+    hn::StoreU(strideY[k], df, s.strideY);
     std::fill(std::begin(s.active), std::end(s.active), std::uint8_t{0});
     hn::StoreMaskBits(df, active[k], s.active);
   }
@@ -318,6 +327,8 @@ struct OrbitLanes {
     savedX[k] = hn::LoadU(df, s.savedX);
     savedY[k] = hn::LoadU(df, s.savedY);
     nextSave[k] = hn::LoadU(df, s.nextSave);
+    strideX[k] = hn::LoadU(df, s.strideX);
+    strideY[k] = hn::LoadU(df, s.strideY);
     active[k] = hn::LoadMaskBits(df, s.active);
     if (mandelbrot) {
       cx[k] = Arithmetic::Widen(hn::LoadU(df, x));
@@ -332,7 +343,7 @@ struct OrbitLanes {
   EscapeCount unescapedCount;
   VF vLimit, four, largest, unescaped, one, nan;
   Constant juliaCx, juliaCy;
-  VF X[K], Y[K], X2[K], Y2[K], count[K], savedX[K], savedY[K], nextSave[K];
+  VF X[K], Y[K], X2[K], Y2[K], count[K], savedX[K], savedY[K], nextSave[K], strideX[K], strideY[K];
   MF active[K];
   Constant cx[K], cy[K];
 };
@@ -383,7 +394,8 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
           }
           stragglers.push_back(Straggler{spilled.X[lane], spilled.Y[lane], spilled.X2[lane], spilled.Y2[lane],
                                          spilled.count[lane], spilled.savedX[lane], spilled.savedY[lane],
-                                         spilled.nextSave[lane], xs[j], y, index});
+                                         spilled.nextSave[lane], spilled.strideX[lane], spilled.strideY[lane],
+                                         xs[j], y, index});
         }
       }
     }
@@ -423,6 +435,8 @@ HWY_NOINLINE void CountStragglers(DF df, const PointGrid& grid, const std::vecto
       spilled.savedX[lane] = s.savedX;
       spilled.savedY[lane] = s.savedY;
       spilled.nextSave[lane] = s.nextSave;
+      spilled.strideX[lane] = s.strideX;
+      spilled.strideY[lane] = s.strideY;
       spilled.active[lane / 8] = static_cast<std::uint8_t>(spilled.active[lane / 8] | (1U << (lane % 8)));
       pointX[k][lane] = s.x;
       pointY[k][lane] = s.y;
