@@ -178,10 +178,23 @@ inline constexpr float kBoundedConstant = 0x1p60F;
 inline constexpr std::size_t kMaxLanes = 64;  // wider than any single vector
 inline constexpr std::size_t kStride = 8;     // iterations between checks of cycles and the limit
 
-[[nodiscard]] inline bool ConstantIsBounded(const PointGrid& grid) {
-  const auto bounded = [](float v) { return std::abs(v) <= kBoundedConstant; };  // false for NaN
-  if (grid.kind == FractalKind::Julia) return bounded(grid.P) && bounded(grid.Q);
-  return std::all_of(grid.xs.begin(), grid.xs.end(), bounded) && std::all_of(grid.ys.begin(), grid.ys.end(), bounded);
+// Whether every |value| <= kBoundedConstant (false for NaN); vectorised, as
+// it runs over a whole row for every band of rows.
+template <class DF>
+[[nodiscard]] HWY_INLINE bool AllBounded(DF df, std::span<const float> values) {
+  const std::size_t N = hn::Lanes(df);
+  const auto bound = hn::Set(df, kBoundedConstant);
+  auto inside = hn::FirstN(df, N);
+  std::size_t i = 0;
+  for (; i + N <= values.size(); i += N) inside = hn::And(inside, hn::Le(hn::Abs(hn::LoadU(df, values.data() + i)), bound));
+  const auto bounded = [](float v) { return std::abs(v) <= kBoundedConstant; };
+  return hn::AllTrue(df, inside) && std::all_of(values.begin() + static_cast<std::ptrdiff_t>(i), values.end(), bounded);
+}
+
+template <class DF>
+[[nodiscard]] HWY_INLINE bool ConstantIsBounded(DF df, const PointGrid& grid) {
+  if (grid.kind == FractalKind::Julia) return AllBounded(df, std::span(&grid.P, 1)) && AllBounded(df, std::span(&grid.Q, 1));
+  return AllBounded(df, grid.xs) && AllBounded(df, grid.ys);
 }
 
 // An orbit still running when most of its block had ended, moved on so that
@@ -471,7 +484,7 @@ HWY_NOINLINE void CountStragglers(DF df, const PointGrid& grid, const std::vecto
 template <class Arithmetic, bool kCycles, class DF>
 HWY_INLINE void CountGridWith(DF df, const PointGrid& grid, EscapeCount* HWY_RESTRICT counts) {
   const int first = grid.kind == FractalKind::Mandelbrot ? 2 : 1;
-  if (grid.maxIter >= first && ConstantIsBounded(grid)) {
+  if (grid.maxIter >= first && ConstantIsBounded(df, grid)) {
     // Kept per thread between calls: a fresh vector per band costs page faults.
     static thread_local std::vector<Straggler> stragglers;
     stragglers.clear();

@@ -36,9 +36,10 @@ class PlotSurface {
     }
   }
 
-  // The colour of a kernel's count: palette entry (n mod 15) + 1. Kernels
-  // return counts of at least 1, so the entry lies in 1 ... 15.
-  [[nodiscard]] static Colour ColourOfCount(EscapeCount n) { return Palette16[static_cast<std::size_t>(n % 15 + 1)]; }
+  // The palette entry for a kernel's count: (n mod 15) + 1. Kernels return
+  // counts of at least 1, so the entry lies in 1 ... 15.
+  [[nodiscard]] static std::uint8_t PaletteEntryOfCount(EscapeCount n) { return static_cast<std::uint8_t>(n % 15 + 1); }
+  [[nodiscard]] static Colour ColourOfCount(EscapeCount n) { return Palette16[PaletteEntryOfCount(n)]; }
 };
 
 }  // namespace tobrisk

@@ -1,5 +1,6 @@
 #include "tools/streaming_surface.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -25,7 +26,19 @@ void StreamingSurface::Plot(std::int16_t col, std::int16_t row, Colour colour) {
   const std::optional<std::uint8_t> index = PaletteIndexOf(colour);
   if (!index) throw std::logic_error("a colour outside the palette");
   indexRow_[static_cast<std::size_t>(col)] = *index;
-  if (col + 1 < width_) return;
+  if (col + 1 == width_) FinishRow();
+}
+
+void StreamingSurface::PlotRow(std::int16_t row, std::span<const EscapeCount> counts) {
+  if (counts.empty()) return;
+  ExpectPixel(static_cast<std::int16_t>(counts.size() - 1), row);
+  for (std::size_t col = 0; col < counts.size(); ++col) indexRow_[col] = PaletteEntryOfCount(counts[col]);
+  if (counts_ != nullptr) std::copy(counts.begin(), counts.end(), countRow_.begin());
+  // A shorter row is the start of the last one, plotted before an error.
+  if (static_cast<int>(counts.size()) == width_) FinishRow();
+}
+
+void StreamingSurface::FinishRow() {
   picture_.WriteRow(indexRow_);
   if (counts_ != nullptr) counts_->WriteRow(countRow_);
   ++rowsWritten_;

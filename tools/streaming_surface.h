@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "engine/plot_surface.h"
@@ -20,12 +21,15 @@ class StreamingSurface final : public PlotSurface {
   [[nodiscard]] float Height() const override { return static_cast<float>(height_); }
   void NoteEscapeCount(std::int16_t col, std::int16_t row, EscapeCount n) override;
   void Plot(std::int16_t col, std::int16_t row, Colour colour) override;
+  // A row of counts at once, as the fast pass plots: no colour to look up.
+  void PlotRow(std::int16_t row, std::span<const EscapeCount> counts) override;
 
   // True once every row has been handed on.
   [[nodiscard]] bool Complete() const { return rowsWritten_ == height_; }
 
  private:
   void ExpectPixel(std::int16_t col, std::int16_t row) const;
+  void FinishRow();
 
   int width_;
   int height_;
