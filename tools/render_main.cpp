@@ -1,9 +1,12 @@
 // tobrisk-render: the window's Draw, into a PNG file of any size.
 
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <system_error>
 #include <variant>
 #include <vector>
 
@@ -42,11 +45,25 @@ void Render(const RenderOptions& options) {
   if (counts) counts->Commit();
 }
 
+// Two spellings of one file ("a.png", "./a.png", a link to it) would let the
+// count map replace the picture.
+bool NameOneFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
+  if (error) return false;
+  const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
+  return !error && first == second;
+}
+
 int Run(const std::vector<std::string_view>& arguments) {
-  const ParsedArguments parsed = ParseRenderArguments(arguments);
+  ParsedArguments parsed = ParseRenderArguments(arguments);
   if (std::holds_alternative<HelpRequested>(parsed)) {
     std::cout << RenderUsage(kProgram);
     return 0;
+  }
+  if (const auto* options = std::get_if<RenderOptions>(&parsed);
+      options != nullptr && options->counts && NameOneFile(options->output, *options->counts)) {
+    parsed = UsageError{"--counts needs a file of its own"};
   }
   if (const auto* usage = std::get_if<UsageError>(&parsed)) {
     std::cerr << kProgram << ": " << usage->message << "\nTry '" << kProgram << " --help' for more information.\n";

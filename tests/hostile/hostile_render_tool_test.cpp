@@ -232,6 +232,23 @@ TEST_F(HostileRenderTool, AFailingCountMapKeepsTheOldPicture) {
   }
 }
 
+// Another spelling of the picture's own name must not let the count map replace it.
+TEST_F(HostileRenderTool, ACountMapNamingThePictureIsRefused) {
+  const fs::path png = folder_ / "keep.png";
+  fs::create_symlink("keep.png", folder_ / "link.png");
+  const std::vector<std::string> countNames{(folder_ / "." / "keep.png").string(),
+                                            (folder_ / "missing" / ".." / "keep.png").string(),
+                                            (folder_ / "link.png").string()};
+  for (const std::string& counts : countNames) {
+    std::ofstream(png) << "old picture";
+    const ToolRun run = Run({"--size", "8x8", "--counts", counts, "-o", png.string()});
+    EXPECT_EQ(run.status, 2) << counts;
+    ExpectClearMessage(run, "--counts needs a file of its own", counts);
+    EXPECT_EQ(ReadFile(png), "old picture") << counts;
+  }
+  EXPECT_EQ(FolderContents(), (std::vector<std::string>{"keep.png", "link.png"}));
+}
+
 // The longest name a folder holds must be writable like any other.
 TEST_F(HostileRenderTool, TheLongestFileNameIsWritten) {
   const std::string name = std::string(251, 'a') + ".png";  // 255 bytes, the usual limit of one name
