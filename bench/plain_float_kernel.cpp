@@ -36,9 +36,9 @@ struct PlainArithmetic {
   }
 };
 
-void CountRowPlain(const PointRow& row, EscapeCount* HWY_RESTRICT counts) {
+void CountGridPlain(const PointGrid& grid, EscapeCount* HWY_RESTRICT counts) {
   const hn::ScalableTag<float> df;
-  CountRowWith<PlainArithmetic<decltype(df)>, false>(df, row, counts);
+  CountGridWith<PlainArithmetic<decltype(df)>, false>(df, grid, counts);
 }
 
 }  // namespace HWY_NAMESPACE
@@ -48,10 +48,10 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace tobrisk {
 
-HWY_EXPORT(CountRowPlain);
+HWY_EXPORT(CountGridPlain);
 
-void CountRowPlainFloat(const PointRow& row, std::span<EscapeCount> counts) {
-  HWY_DYNAMIC_DISPATCH(CountRowPlain)(row, counts.data());
+void CountGridPlainFloat(const PointGrid& grid, std::span<EscapeCount> counts) {
+  HWY_DYNAMIC_DISPATCH(CountGridPlain)(grid, counts.data());
 }
 
 }  // namespace tobrisk

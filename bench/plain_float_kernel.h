@@ -6,8 +6,8 @@
 
 namespace tobrisk {
 
-// Counts a row in plain single arithmetic with the fast kernels' loop shape
+// Counts a grid in plain single arithmetic with the fast kernels' loop shape
 // and no cycle detection; for measuring the cost of exactness only.
-void CountRowPlainFloat(const PointRow& row, std::span<EscapeCount> counts);
+void CountGridPlainFloat(const PointGrid& grid, std::span<EscapeCount> counts);
 
 }  // namespace tobrisk

@@ -70,21 +70,20 @@ void FastPass(benchmark::State& state, const Workload& w, int threads) {
 
 // The cost of exactness: the exact vector kernel without cycle detection
 // against a plain single kernel of the same loop shape, on one thread, over
-// the rows of W3 (long orbits near the boundary).
+// the points of W3 (long orbits near the boundary).
 template <class CountFunction>
-void KernelOverRows(benchmark::State& state, const Workload& w, CountFunction count) {
+void KernelOverGrid(benchmark::State& state, const Workload& w, CountFunction count) {
   std::vector<float> xs(static_cast<std::size_t>(w.width));
+  std::vector<float> ys(static_cast<std::size_t>(w.height));
   const float dx = (w.params.XMax - w.params.XMin) / static_cast<float>(w.width);
   const float dy = (w.params.YMax - w.params.YMin) / static_cast<float>(w.height);
   for (std::size_t i = 0; i < xs.size(); ++i) xs[i] = static_cast<float>(i) * dx + w.params.XMin;
-  std::vector<EscapeCount> counts(xs.size());
+  for (std::size_t i = 0; i < ys.size(); ++i) ys[i] = static_cast<float>(i) * dy + w.params.YMin;
+  std::vector<EscapeCount> counts(xs.size() * ys.size());
+  const PointGrid points{w.params.Kind, xs, ys, w.params.MaxIter, w.params.P, w.params.Q};
   for (auto _ : state) {
-    for (int row = 0; row < w.height; ++row) {
-      const PointRow points{w.params.Kind, xs, static_cast<float>(row) * dy + w.params.YMin, w.params.MaxIter,
-                            w.params.P, w.params.Q};
-      count(points, std::span(counts));
-      benchmark::DoNotOptimize(counts.data());
-    }
+    count(points, std::span(counts));
+    benchmark::DoNotOptimize(counts.data());
   }
 }
 
@@ -157,12 +156,12 @@ void RegisterAll() {
     benchmark::RegisterBenchmark((name + "/fast").c_str(), FastPass, w, 0)->Repetitions(5);
   }
   const Workload& w3 = PassWorkloads()[2];
-  benchmark::RegisterBenchmark("exactness/plain_float", KernelOverRows<decltype(&CountRowPlainFloat)>, w3,
-                               &CountRowPlainFloat)
+  using CountFunction = void (*)(const PointGrid&, std::span<EscapeCount>);
+  benchmark::RegisterBenchmark("exactness/plain_float", KernelOverGrid<CountFunction>, w3, &CountGridPlainFloat)
       ->Repetitions(5);
-  benchmark::RegisterBenchmark("exactness/exact_no_cycles", KernelOverRows<void (*)(const PointRow&, std::span<EscapeCount>)>,
-                               w3, [](const PointRow& row, std::span<EscapeCount> counts) {
-                                 CountRow(row, counts, CycleDetection::Off);
+  benchmark::RegisterBenchmark("exactness/exact_no_cycles", KernelOverGrid<CountFunction>, w3,
+                               [](const PointGrid& grid, std::span<EscapeCount> counts) {
+                                 CountGrid(grid, counts, CycleDetection::Off);
                                })
       ->Repetitions(5);
   for (const ToolWorkload& w : ToolWorkloads()) {

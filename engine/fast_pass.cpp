@@ -118,8 +118,8 @@ class Pass {
   void Start(Band& band, int first) {
     band.first = first;
     band.count = std::min(bandRows_, computedRows_ - first);
-    // Tasks of a few thousand pixels: enough to share out, few enough to cost nothing.
-    const int grain = static_cast<int>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(cols_, 1)));
+    // Tasks of some ten thousand pixels: enough to share out, few enough to cost nothing.
+    const int grain = static_cast<int>(std::max<std::size_t>(1, 16384 / std::max<std::size_t>(cols_, 1)));
     band.group.run([this, &band, grain] {
       tbb::parallel_for(tbb::blocked_range<int>(0, band.count, grain), [this, &band](const tbb::blocked_range<int>& rows) {
         const auto begin = static_cast<std::size_t>(rows.begin());

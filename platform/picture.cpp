@@ -1,5 +1,6 @@
 #include "platform/picture.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <stdexcept>
 
@@ -16,6 +17,13 @@ void Picture::Plot(std::int16_t col, std::int16_t row, Colour colour) {
   // Like a real drawing area, a picture ignores pixels outside itself.
   if (col < 0 || row < 0 || col >= width_ || row >= height_) return;
   pixels_[static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(col)] = colour;
+}
+
+void Picture::PlotRow(std::int16_t row, std::span<const EscapeCount> counts) {
+  if (row < 0 || row >= height_) return;
+  const std::size_t cols = std::min(counts.size(), static_cast<std::size_t>(width_));
+  Colour* pixels = pixels_.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width_);
+  for (std::size_t col = 0; col < cols; ++col) pixels[col] = ColourOfCount(counts[col]);
 }
 
 Colour Picture::At(int col, int row) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "engine/plot_surface.h"
@@ -15,6 +16,7 @@ class Picture final : public PlotSurface {
   [[nodiscard]] float Width() const override { return static_cast<float>(width_); }
   [[nodiscard]] float Height() const override { return static_cast<float>(height_); }
   void Plot(std::int16_t col, std::int16_t row, Colour colour) override;
+  void PlotRow(std::int16_t row, std::span<const EscapeCount> counts) override;
 
   [[nodiscard]] int PixelWidth() const { return width_; }
   [[nodiscard]] int PixelHeight() const { return height_; }
