@@ -7,6 +7,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -109,16 +110,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   FuzzedDataProvider data(bytes, size);
   DrawParameters params;
   params.Kind = data.ConsumeBool() ? FractalKind::Julia : FractalKind::Mandelbrot;
-  const Size surfaceSize = FuzzedSize(data);
+  Size surfaceSize = FuzzedSize(data);
   FastPassOptions options;
   options.threads = data.ConsumeIntegralInRange<int>(1, 2);
   options.bandPixels = data.ConsumeBool() ? data.ConsumeIntegralInRange<std::size_t>(1, 64) : std::size_t{1} << 20;
-  // Mostly modest limits, which keep runs fast; any limit now and then, up to the counter's end.
-  params.MaxIter = data.ConsumeIntegralInRange<int>(0, 3) != 0
-                       ? static_cast<std::int16_t>(data.ConsumeIntegralInRange<int>(-2, 300))
-                       : data.ConsumeIntegral<std::int16_t>();
+  // Mostly modest limits; now and then any limit, up to the counter's end, on
+  // at most six pixels. Pixels that never escape cost the reference MaxIter
+  // steps each, so this keeps a run short.
+  if (data.ConsumeIntegralInRange<int>(0, 7) != 7) {
+    params.MaxIter = static_cast<std::int16_t>(data.ConsumeIntegralInRange<int>(-2, 300));
+  } else {
+    params.MaxIter = data.ConsumeIntegral<std::int16_t>();
+    surfaceSize.width = std::min(surfaceSize.width, 3.0F);
+    surfaceSize.height = std::min(surfaceSize.height, 2.0F);
+  }
   const bool thin = surfaceSize.width > 8.0F || surfaceSize.height > 6.0F;
-  if (thin && params.MaxIter > 8) params.MaxIter = static_cast<std::int16_t>(params.MaxIter % 9);  // keeps a run short
+  if (thin && params.MaxIter > 8) params.MaxIter = static_cast<std::int16_t>(params.MaxIter % 9);
   params.XMin = FuzzedFloat(data);
   params.XMax = FuzzedFloat(data);
   params.YMin = FuzzedFloat(data);
