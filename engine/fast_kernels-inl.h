@@ -244,6 +244,14 @@ struct OrbitLanes {
     return n > limit ? unescapedCount : static_cast<EscapeCount>(n);
   }
 
+  // The results of vector k, whose orbits have all ended, as Result gives them.
+  HWY_INLINE void StoreResults(std::size_t k, EscapeCount* HWY_RESTRICT to) const {
+    const hn::Rebind<std::int32_t, DF> di32;
+    const hn::Rebind<EscapeCount, DF> di16;
+    const VF n = hn::IfThenElse(hn::Gt(count[k], vLimit), hn::Set(df, static_cast<float>(unescapedCount)), count[k]);
+    hn::StoreU(hn::DemoteTo(di16, hn::ConvertTo(di32, n)), di16, to);
+  }
+
   // Fresh points (x, y) in vector k, the first `valid` lanes real: up to and
   // including their first test.
   HWY_INLINE void Start(std::size_t k, VF x, VF y, std::size_t valid) {
@@ -270,8 +278,12 @@ struct OrbitLanes {
   }
 
   HWY_INLINE void Iterate(std::size_t steps = kStride) {
+    // A vector without a running lane stays so until the next check: skip it.
+    bool live[K];
+    for (std::size_t k = 0; k < K; ++k) live[k] = !hn::AllFalse(df, active[k]);
     for (std::size_t u = 0; u < steps; ++u) {
       for (std::size_t k = 0; k < K; ++k) {
+        if (!live[k]) continue;
         Arithmetic::Step(df, cx[k], cy[k], X[k], Y[k], X2[k], Y2[k]);
         // As in CountBlock, the single sum is the double sum rounded to single.
         active[k] = hn::And(active[k], hn::Le(hn::Add(X2[k], Y2[k]), four));
@@ -395,6 +407,13 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
       for (std::size_t steps = 2; running * 2 > block; steps = std::min(2 * steps, kStride)) {
         lanes.Iterate(steps);
         running = lanes.Check();
+      }
+      EscapeCount* const blockOut = out + row * cols + start;
+      if (running == 0) {  // the usual case: every orbit ended in the block
+        HWY_ALIGN EscapeCount results[K * kMaxLanes];
+        for (std::size_t k = 0; k < K; ++k) lanes.StoreResults(k, m == block ? blockOut + k * N : results + k * N);
+        if (m < block) std::copy_n(results, m, blockOut);
+        continue;
       }
       for (std::size_t k = 0; k < K && k * N < m; ++k) {
         lanes.Spill(k, spilled);
