@@ -132,7 +132,8 @@ HWY_INLINE void CountBlock(DF df, const PointRow& row, const float* HWY_RESTRICT
           active[k] = hn::AndNot(repeats, active[k]);
         }
       }
-      const MF any = hn::Or(hn::Or(active[0], active[1]), hn::Or(active[2], active[3]));
+      MF any = active[0];
+      for (std::size_t k = 1; k < K; ++k) any = hn::Or(any, active[k]);
       if (hn::AllFalse(df, any) || i >= row.maxIter) break;
       if (kCycles && i == nextSave) {
         for (std::size_t k = 0; k < K; ++k) {
