@@ -75,7 +75,10 @@ class BandsInFlight {
   ~BandsInFlight() {
     for (Band& band : bands_) {
       band.group.cancel();
-      band.group.wait();
+      try {
+        band.group.wait();
+      } catch (...) {  // the pass is ending with its own error already, or has finished this band
+      }
     }
   }
 
@@ -110,7 +113,7 @@ class Pass {
       PlotRow(static_cast<std::int16_t>(row), std::span(band.counts).subspan(offset, cols_));
       if (row == band.first + band.count - 1) current = 1 - current;
     }
-    // As the reference's counters would: after the last column, or the last row, of 32767.
+    // The reference's row counter cannot step past the last row of 32767.
     if (rowLast_ == 32767) throw RunTimeError(ErrorCause::Overflow, InPass{PassQuantity::RowCounter});
   }
 
@@ -146,6 +149,7 @@ class Pass {
     }
     Plot(row, counts);
     if (grid_.xError) throw *grid_.xError;
+    // The reference's column counter cannot step past the last column of 32767.
     if (colLast_ == 32767) throw RunTimeError(ErrorCause::Overflow, InPass{PassQuantity::ColumnCounter});
   }
 
