@@ -101,6 +101,20 @@ std::vector<RowCase> EdgeRows() {
       {"infinite Julia constant", J, line, 0.0F, 100, kInf, 0.6F},
       {"NaN Julia constant", J, line, 0.0F, 100, 0.3F, kNaN},
   };
+  // Points of the main cardioid c = mu/2 - mu^2/4 whose fixed point has the
+  // multiplier |mu|: just inside, orbits settle slowly into a disc around it
+  // (the kernels stop them there); on and just outside they do not. Each
+  // point is a row of its own, as it has its own y.
+  for (const float modulus : {0.9F, 0.99F, 0.995F, 0.999F, 1.0F, 1.001F, 1.01F}) {
+    for (int i = 0; i < 8; ++i) {
+      const double t = 0.05 + 0.39 * i;
+      const double mx = modulus * std::cos(t), my = modulus * std::sin(t);
+      const auto x = static_cast<float>(mx / 2 - (mx * mx - my * my) / 4);
+      const auto y = static_cast<float>(my / 2 - mx * my / 2);
+      rows.push_back({"cardioid edge", M, {x}, y, 3000});
+      rows.push_back({"Julia set of a point at the cardioid edge", J, {0.0F, 0.1F, -0.2F}, 0.05F, 3000, x, y});
+    }
+  }
   // Rows of every length around the vector widths, so the padded tail is exercised.
   for (int n : {1, 7, 8, 9, 31, 33, 63, 65, 129}) {
     std::vector<float> xs;
