@@ -73,7 +73,8 @@ int Run(const std::vector<std::string_view>& arguments) {
     Render(std::get<RenderOptions>(parsed));
     return 0;
   } catch (const std::exception& error) {  // a RunTimeError or a file that could not be written
-    std::cerr << kProgram << ": " << error.what() << '\n';
+    // A file's message names its path as typed, control characters and all.
+    std::cerr << kProgram << ": " << ShowControlCharacters(error.what()) << '\n';
     return 1;
   }
 }

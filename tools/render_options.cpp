@@ -66,8 +66,8 @@ void FillBoundsFromPreset(RenderOptions& options) {
 
 UsageError Usage(std::string message) { return UsageError{std::move(message)}; }
 
-// A value as a message quotes it: control characters escaped, so that they
-// cannot act on the terminal or split the line, and a long value cut short.
+// A value as a message quotes it: control characters escaped and a long
+// value cut short.
 std::string Quoted(std::string_view value) {
   constexpr std::size_t kShownMax = 60;
   const auto continuesCharacter = [&](std::size_t at) {
@@ -76,17 +76,7 @@ std::string Quoted(std::string_view value) {
   std::size_t shownLength = std::min(value.size(), kShownMax);
   while (shownLength > 0 && continuesCharacter(shownLength)) --shownLength;  // cut between characters
   std::string quoted(1, '"');
-  for (const char c : value.substr(0, shownLength)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      quoted += c;
-      continue;
-    }
-    constexpr std::string_view kHex = "0123456789abcdef";
-    quoted += "\\x";
-    quoted += kHex[byte >> 4U];
-    quoted += kHex[byte & 0xFU];
-  }
+  quoted += ShowControlCharacters(value.substr(0, shownLength));
   if (shownLength < value.size()) quoted += "...";
   quoted += '"';
   return quoted;
@@ -156,6 +146,22 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
   }
   FillBoundsFromPreset(options);
   return options;
+}
+
+std::string ShowControlCharacters(std::string_view text) {
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+      continue;
+    }
+    constexpr std::string_view kHex = "0123456789abcdef";
+    shown += "\\x";
+    shown += kHex[byte >> 4U];
+    shown += kHex[byte & 0xFU];
+  }
+  return shown;
 }
 
 std::string RenderUsage(std::string_view program) {

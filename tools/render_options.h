@@ -38,4 +38,8 @@ using ParsedArguments = std::variant<RenderOptions, HelpRequested, UsageError>;
 
 [[nodiscard]] std::string RenderUsage(std::string_view program);
 
+// The text with each control character shown as \xHH, for messages that
+// repeat what a user typed: such characters could act on the terminal or split the line.
+[[nodiscard]] std::string ShowControlCharacters(std::string_view text);
+
 }  // namespace tobrisk

@@ -182,6 +182,7 @@ TEST_F(HostileRenderTool, UnusableOutputPathsFailClearly) {
       {"a folder", folder_.string(), "is a directory"},
       {"a full disk", "/dev/full", "No space left on device"},
       {"a folder of the kernel's", "/proc/tobrisk-hostile.png", "/proc/tobrisk-hostile.png"},
+      {"a name with an escape sequence", (folder_ / "missing" / "\x1b[2J.png").string(), "missing/\\x1b[2J.png"},
   };
   for (const PathCase& c : cases) {
     const ToolRun run = Run({"--size", "64x64", "-o", c.path});
