@@ -485,7 +485,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
       for (std::size_t steps = 2; running * 2 > block; steps = std::min(2 * steps, kStride)) {
         lanes.Iterate(steps);
         running = lanes.Check();
-        if (steps == 4) lanes.FindSettlingDiscs();
+        if (steps == 2) lanes.FindSettlingDiscs();
       }
       EscapeCount* const blockOut = out + row * cols + start;
       if (running == 0) {  // the usual case: every orbit ended in the block

@@ -138,8 +138,12 @@ class Pass {
   // Plots one row, settling marked pixels with the exact kernel, and raises
   // where the reference would, after plotting the pixels before.
   void PlotRow(std::int16_t row, std::span<EscapeCount> counts) {
-    for (std::size_t col = 0; col < counts.size(); ++col) {
+    // Marks are rare: count them with a loop that vectorises before looking for one.
+    std::size_t marks = 0;
+    for (const EscapeCount n : counts) marks += n == kExactKernelDecides ? 1U : 0U;
+    for (std::size_t col = 0; marks > 0; ++col) {
       if (counts[col] != kExactKernelDecides) continue;
+      --marks;
       try {
         counts[col] = RunKernel(params_, grid_.xs[col], grid_.ys[static_cast<std::size_t>(row)]);
       } catch (const RunTimeError& error) {

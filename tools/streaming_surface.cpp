@@ -32,7 +32,7 @@ void StreamingSurface::Plot(std::int16_t col, std::int16_t row, Colour colour) {
 void StreamingSurface::PlotRow(std::int16_t row, std::span<const EscapeCount> counts) {
   if (counts.empty()) return;
   ExpectPixel(static_cast<std::int16_t>(counts.size() - 1), row);
-  for (std::size_t col = 0; col < counts.size(); ++col) indexRow_[col] = PaletteEntryOfCount(counts[col]);
+  std::transform(counts.begin(), counts.end(), indexRow_.begin(), PaletteEntryOfCount);
   if (counts_ != nullptr) std::copy(counts.begin(), counts.end(), countRow_.begin());
   // A shorter row is the start of the last one, plotted before an error.
   if (static_cast<int>(counts.size()) == width_) FinishRow();
