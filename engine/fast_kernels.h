@@ -31,7 +31,8 @@ struct PointGrid {
   float Q = 0.0F;
 };
 
-// Whether the kernels stop an orbit once its state repeats. Off only to measure what it saves.
+// Whether the kernels stop orbits that provably never escape (their state
+// repeats, or they enter a disc they cannot leave). Off only to measure what it saves.
 enum class CycleDetection : std::uint8_t { Off, On };
 
 // Escape counts for a row, counts.size() == row.xs.size(). Each count is the
