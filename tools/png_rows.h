@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <vector>
 
 #include <png.h>
 
@@ -28,6 +29,7 @@ class PngRowWriter {
   png_infop info_ = nullptr;
   std::string name_;  // for messages
   std::string error_;
+  std::vector<std::uint8_t> packed_;  // one row, two indices per byte
   int width_;
 };
 
