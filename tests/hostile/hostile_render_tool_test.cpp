@@ -19,30 +19,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/tool_run.h"
 #include "tools/render_options.h"
 
 namespace tobrisk {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& text) {
-  std::string quoted(1, '\'');
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  quoted += '\'';
-  return quoted;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class HostileRenderTool : public testing::Test {
  protected:
@@ -60,28 +43,9 @@ class HostileRenderTool : public testing::Test {
     fs::remove_all(logs_);
   }
 
-  ToolRun Run(const std::vector<std::string>& arguments) const {
-    std::string command = Quote(TOBRISK_RENDER_PATH);
-    for (const std::string& argument : arguments) {
-      command += ' ';
-      command += Quote(argument);
-    }
-    const fs::path out = logs_ / "stdout";
-    const fs::path err = logs_ / "stderr";
-    command += " >";
-    command += Quote(out.string());
-    command += " 2>";
-    command += Quote(err.string());
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
-  }
+  ToolRun Run(const std::vector<std::string>& arguments) const { return RunTool(TOBRISK_RENDER_PATH, arguments, logs_); }
 
-  std::vector<std::string> FolderContents() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> FolderContents() const { return tobrisk::FolderContents(folder_); }
 
   fs::path folder_;
   fs::path logs_;

@@ -17,30 +17,13 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/tool_run.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& text) {
-  std::string quoted(1, '\'');
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  quoted += '\'';
-  return quoted;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class RenderTool : public testing::Test {
  protected:
@@ -53,31 +36,11 @@ class RenderTool : public testing::Test {
   void TearDown() override { fs::remove_all(folder_); }
 
   ToolRun Run(const std::vector<std::string>& arguments) const {
-    std::string command = Quote(TOBRISK_RENDER_PATH);
-    for (const std::string& argument : arguments) {
-      command += ' ';
-      command += Quote(argument);
-    }
-    const fs::path out = folder_ / "stdout.txt";
-    const fs::path err = folder_ / "stderr.txt";
-    command += " >";  // appended stepwise: GCC 12 warns falsely on chained string sums here
-    command += Quote(out.string());
-    command += " 2>";
-    command += Quote(err.string());
-    const int raw = std::system(command.c_str());
-    ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
-    fs::remove(out);
-    fs::remove(err);
-    return run;
+    return RunTool(TOBRISK_RENDER_PATH, arguments, folder_);
   }
 
   // Only the files a test expects; temporary files left behind would show here.
-  std::vector<std::string> FolderContents() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> FolderContents() const { return tobrisk::FolderContents(folder_); }
 
   fs::path folder_;
 };
