@@ -24,6 +24,7 @@
 #include "platform/qt/drawing_area.h"
 #include "platform/qt/form1_widget.h"
 #include "ui/draw_command.h"
+#include "tests/support/image_picture.h"
 #include "ui/form1_layout.h"
 
 namespace tobrisk {
@@ -71,19 +72,7 @@ class Form1Test : public ::testing::Test {
   }
 
   // The drawing area's picture as an in-memory Picture, for comparing with the Draw command's.
-  Picture Shown() const {
-    const QImage& image = Picture1()->Image();
-    Picture picture(image.width(), image.height());
-    for (int row = 0; row < image.height(); ++row) {
-      for (int col = 0; col < image.width(); ++col) {
-        const QRgb rgb = image.pixel(col, row);
-        picture.Plot(static_cast<std::int16_t>(col), static_cast<std::int16_t>(row),
-                     {static_cast<std::uint8_t>(qRed(rgb)), static_cast<std::uint8_t>(qGreen(rgb)),
-                      static_cast<std::uint8_t>(qBlue(rgb))});
-      }
-    }
-    return picture;
-  }
+  Picture Shown() const { return PictureOf(Picture1()->Image()); }
   Colour Background() const {
     const QColor window = Picture1()->palette().color(QPalette::Window);
     return {static_cast<std::uint8_t>(window.red()), static_cast<std::uint8_t>(window.green()),

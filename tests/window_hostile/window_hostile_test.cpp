@@ -24,6 +24,7 @@
 #include "platform/qt/drawing_area.h"
 #include "platform/qt/form1_widget.h"
 #include "ui/draw_command.h"
+#include "tests/support/image_picture.h"
 #include "ui/form1_layout.h"
 
 namespace tobrisk {
@@ -90,19 +91,7 @@ class RapidUse : public ::testing::Test {
     }
   }
 
-  Picture Shown() const {
-    const QImage& image = Control<DrawingArea>("Picture1")->Image();
-    Picture picture(image.width(), image.height());
-    for (int row = 0; row < image.height(); ++row) {
-      for (int col = 0; col < image.width(); ++col) {
-        const QRgb rgb = image.pixel(col, row);
-        picture.Plot(static_cast<std::int16_t>(col), static_cast<std::int16_t>(row),
-                     {static_cast<std::uint8_t>(qRed(rgb)), static_cast<std::uint8_t>(qGreen(rgb)),
-                      static_cast<std::uint8_t>(qBlue(rgb))});
-      }
-    }
-    return picture;
-  }
+  Picture Shown() const { return PictureOf(Control<DrawingArea>("Picture1")->Image()); }
   static Picture Drawn(const std::vector<std::string>& texts, bool mandelbrot) {
     Picture picture(320, 200);
     const FieldTexts views{texts[0], texts[1], texts[2], texts[3], texts[4], texts[5], texts[6]};
