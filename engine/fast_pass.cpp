@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cfenv>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -20,6 +22,13 @@
 
 namespace tobrisk {
 namespace {
+
+// Clearing the flags costs some fifty times as much as reading them, and
+// after a tested store that passed none of them is pending: clear only when
+// some are.
+void DiscardAnyPendingFaults() {
+  if (std::fetestexcept(kFaultFlags) != 0) DiscardPendingFaults();
+}
 
 // The plane points of the pixels, up to the first one whose mapping faults.
 // A pixel's x depends on its column only and is computed before its y, which
@@ -38,7 +47,7 @@ PlaneGrid MapToPlane(const DrawParameters& params, float dx, float dy, int cols,
   grid.ys.reserve(static_cast<std::size_t>(rows));
   try {
     for (int col = 0; col < cols; ++col) {
-      DiscardPendingFaults();
+      DiscardAnyPendingFaults();
       const auto c = static_cast<std::int16_t>(col);
       grid.xs.push_back(PlaneCoordinate(c, dx, params.XMin, AtPixel{c, 0, std::nullopt}));
     }
@@ -47,14 +56,14 @@ PlaneGrid MapToPlane(const DrawParameters& params, float dx, float dy, int cols,
   }
   try {
     for (int row = 0; row < rows; ++row) {
-      DiscardPendingFaults();
+      DiscardAnyPendingFaults();
       const auto r = static_cast<std::int16_t>(row);
       grid.ys.push_back(PlaneCoordinate(r, dy, params.YMin, AtPixel{0, r, std::nullopt}));
     }
   } catch (const RunTimeError& error) {
     grid.yError = error;
   }
-  DiscardPendingFaults();
+  DiscardAnyPendingFaults();
   return grid;
 }
 
@@ -62,7 +71,11 @@ PlaneGrid MapToPlane(const DrawParameters& params, float dx, float dy, int cols,
 struct Band {
   int first = 0;
   int count = 0;
-  std::vector<EscapeCount> counts;
+  // Left uninitialised (every count is written before it is read) and made
+  // only when the band is first used: clearing it would cost as much as a
+  // small picture's orbits.
+  std::unique_ptr<EscapeCount[]> storage;
+  std::span<EscapeCount> counts;
   tbb::task_group group;
 };
 
@@ -93,9 +106,7 @@ class Pass {
       : params_(params), surface_(surface), grid_(grid), rowLast_(rowLast), colLast_(colLast),
         cols_(grid.xs.size()), computedRows_(static_cast<int>(grid.ys.size())),
         bandRows_(static_cast<int>(std::clamp<std::size_t>(bandPixels / std::max<std::size_t>(cols_, 1), 1,
-                                                          std::max<std::size_t>(grid.ys.size(), 1)))) {
-    for (Band& band : bands_) band.counts.resize(static_cast<std::size_t>(bandRows_) * cols_);
-  }
+                                                          std::max<std::size_t>(grid.ys.size(), 1)))) {}
 
   void Run() {
     const BandsInFlight guard(bands_);
@@ -110,7 +121,7 @@ class Pass {
         if (next < computedRows_) Start(bands_[1 - current], next);
       }
       const auto offset = static_cast<std::size_t>(row - band.first) * cols_;
-      PlotRow(static_cast<std::int16_t>(row), std::span(band.counts).subspan(offset, cols_));
+      PlotRow(static_cast<std::int16_t>(row), band.counts.subspan(offset, cols_));
       if (row == band.first + band.count - 1) current = 1 - current;
     }
     // The reference's row counter cannot step past the last row of 32767.
@@ -121,6 +132,11 @@ class Pass {
   void Start(Band& band, int first) {
     band.first = first;
     band.count = std::min(bandRows_, computedRows_ - first);
+    if (!band.storage) {
+      const std::size_t size = static_cast<std::size_t>(bandRows_) * cols_;
+      band.storage = std::make_unique_for_overwrite<EscapeCount[]>(size);
+      band.counts = std::span(band.storage.get(), size);
+    }
     // Tasks of some ten thousand pixels: enough to share out, few enough to cost nothing.
     const int grain = static_cast<int>(std::max<std::size_t>(1, 16384 / std::max<std::size_t>(cols_, 1)));
     band.group.run([this, &band, grain] {
@@ -130,7 +146,7 @@ class Pass {
         const PointGrid points{params_.Kind, grid_.xs,
                                std::span(grid_.ys).subspan(static_cast<std::size_t>(band.first) + begin, size),
                                params_.MaxIter, params_.P, params_.Q};
-        CountGrid(points, std::span(band.counts).subspan(begin * cols_, size * cols_));
+        CountGrid(points, band.counts.subspan(begin * cols_, size * cols_));
       });
     });
   }
@@ -159,7 +175,7 @@ class Pass {
 
   void Plot(std::int16_t row, std::span<const EscapeCount> counts) {
     if (!counts.empty()) surface_.PlotRow(row, counts);
-    DiscardPendingFaults();
+    DiscardAnyPendingFaults();
   }
 
   // The first pixel of the first row without a y: its x if that faulted, else its y.
