@@ -137,8 +137,9 @@ class Pass {
       band.storage = std::make_unique_for_overwrite<EscapeCount[]>(size);
       band.counts = std::span(band.storage.get(), size);
     }
-    // Tasks of some ten thousand pixels: enough to share out, few enough to cost nothing.
-    const int grain = static_cast<int>(std::max<std::size_t>(1, 16384 / std::max<std::size_t>(cols_, 1)));
+    // Tasks of some four thousand pixels: orbit lengths differ greatly from row
+    // to row, and only many small tasks share a small picture evenly.
+    const int grain = static_cast<int>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(cols_, 1)));
     band.group.run([this, &band, grain] {
       tbb::parallel_for(tbb::blocked_range<int>(0, band.count, grain), [this, &band](const tbb::blocked_range<int>& rows) {
         const auto begin = static_cast<std::size_t>(rows.begin());
