@@ -563,7 +563,8 @@ HWY_NOINLINE void CountStragglers(DF df, const PointGrid& grid, const std::vecto
     lanes.Check();
     bool running = false;
     for (std::size_t k = 0; k < K; ++k) {
-      if (next < stragglers.size() && 2 * hn::CountTrue(df, lanes.active[k]) <= N) refill(k);
+      // Refilled once a quarter of its lanes are free: idle lanes cost more than refills do.
+      if (next < stragglers.size() && 4 * hn::CountTrue(df, lanes.active[k]) <= 3 * N) refill(k);
       running = running || !hn::AllFalse(df, lanes.active[k]);
     }
     if (!running && next == stragglers.size()) break;
