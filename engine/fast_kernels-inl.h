@@ -214,6 +214,7 @@ template <class DF>
 // it does not hold the block's lanes (see CountGridWith).
 struct Straggler {
   float X, Y, X2, Y2, count, savedX, savedY, nextSave, strideX, strideY;
+  float centreX, centreY, radius2;  // its settling disc, found once
   float x, y;  // the point, which is c for Mandelbrot
   std::size_t index;
 };
@@ -412,6 +413,7 @@ struct OrbitLanes {
   struct Spilled {
     HWY_ALIGN float X[kMaxLanes], Y[kMaxLanes], X2[kMaxLanes], Y2[kMaxLanes], count[kMaxLanes];
     HWY_ALIGN float savedX[kMaxLanes], savedY[kMaxLanes], nextSave[kMaxLanes], strideX[kMaxLanes], strideY[kMaxLanes];
+    HWY_ALIGN float centreX[kMaxLanes], centreY[kMaxLanes], radius2[kMaxLanes];
     std::uint8_t active[kMaxLanes / 8];
     [[nodiscard]] bool IsActive(std::size_t lane) const { return ((active[lane / 8] >> (lane % 8)) & 1U) != 0; }
   };
@@ -427,6 +429,9 @@ struct OrbitLanes {
     hn::StoreU(nextSave[k], df, s.nextSave);
     hn::StoreU(strideX[k], df, s.strideX);
     hn::StoreU(strideY[k], df, s.strideY);
+    hn::StoreU(centreX[k], df, s.centreX);
+    hn::StoreU(centreY[k], df, s.centreY);
+    hn::StoreU(radius2[k], df, s.radius2);
     std::fill(std::begin(s.active), std::end(s.active), std::uint8_t{0});
     hn::StoreMaskBits(df, active[k], s.active);
   }
@@ -442,11 +447,13 @@ struct OrbitLanes {
     nextSave[k] = hn::LoadU(df, s.nextSave);
     strideX[k] = hn::LoadU(df, s.strideX);
     strideY[k] = hn::LoadU(df, s.strideY);
+    centreX[k] = hn::LoadU(df, s.centreX);
+    centreY[k] = hn::LoadU(df, s.centreY);
+    radius2[k] = hn::LoadU(df, s.radius2);
     active[k] = hn::LoadMaskBits(df, s.active);
     if (mandelbrot) {
       cx[k] = Arithmetic::Widen(hn::LoadU(df, x));
       cy[k] = Arithmetic::Widen(hn::LoadU(df, y));
-      if constexpr (kCycles) FindSettlingDisc(k);
     }
   }
 
@@ -494,11 +501,17 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
         running += hn::CountTrue(df, lanes.active[k]);
       }
       // Most orbits end within a few steps: check early, then at the full stride.
+      bool discsFound = false;
       for (std::size_t steps = 2; running * 2 > block; steps = std::min(2 * steps, kStride)) {
         lanes.Iterate(steps);
         running = lanes.Check();
-        if (steps == 2) lanes.FindSettlingDiscs();
+        if (steps == 2) {
+          lanes.FindSettlingDiscs();
+          discsFound = true;
+        }
       }
+      // Stragglers take their discs along, so that each is found once.
+      if (running > 0 && !discsFound) lanes.FindSettlingDiscs();
       EscapeCount* const blockOut = out + row * cols + start;
       if (running == 0) {  // the usual case: every orbit ended in the block
         HWY_ALIGN EscapeCount results[K * kMaxLanes];
@@ -518,6 +531,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
           stragglers.push_back(Straggler{spilled.X[lane], spilled.Y[lane], spilled.X2[lane], spilled.Y2[lane],
                                          spilled.count[lane], spilled.savedX[lane], spilled.savedY[lane],
                                          spilled.nextSave[lane], spilled.strideX[lane], spilled.strideY[lane],
+                                         spilled.centreX[lane], spilled.centreY[lane], spilled.radius2[lane],
                                          xs[j], y, index});
         }
       }
@@ -560,6 +574,9 @@ HWY_NOINLINE void CountStragglers(DF df, const PointGrid& grid, const std::vecto
       spilled.nextSave[lane] = s.nextSave;
       spilled.strideX[lane] = s.strideX;
       spilled.strideY[lane] = s.strideY;
+      spilled.centreX[lane] = s.centreX;
+      spilled.centreY[lane] = s.centreY;
+      spilled.radius2[lane] = s.radius2;
       spilled.active[lane / 8] = static_cast<std::uint8_t>(spilled.active[lane / 8] | (1U << (lane % 8)));
       pointX[k][lane] = s.x;
       pointY[k][lane] = s.y;
