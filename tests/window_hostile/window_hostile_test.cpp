@@ -24,6 +24,7 @@
 #include "platform/qt/drawing_area.h"
 #include "platform/qt/form1_widget.h"
 #include "ui/draw_command.h"
+#include "tests/support/form_controls.h"
 #include "tests/support/image_picture.h"
 #include "ui/form1_layout.h"
 
@@ -71,9 +72,7 @@ class RapidUse : public ::testing::Test {
 
   template <typename Widget = QWidget>
   Widget* Control(std::string_view name) const {
-    auto* widget = form->findChild<Widget*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return FindControl<Widget>(*form, name);
   }
   QLineEdit* FieldOf(Field field) const { return Control<QLineEdit>(FieldControlName(field)); }
   std::vector<std::string> Texts() const {
