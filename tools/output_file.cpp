@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/standard_streams.h"
+
 namespace tobrisk {
 namespace {
 
@@ -28,6 +30,7 @@ mode_t CurrentUmask() {
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
   if (path_ == "-") {
+    if (StandardOutputWasClosed()) throw std::runtime_error("cannot write standard output: it is closed");
     stream_ = stdout;
     ownsStream_ = false;
     return;

@@ -15,6 +15,7 @@
 #include "tools/output_file.h"
 #include "tools/png_rows.h"
 #include "tools/render_options.h"
+#include "tools/standard_streams.h"
 #include "tools/streaming_surface.h"
 #include "ui/draw_command.h"
 
@@ -58,8 +59,7 @@ bool NameOneFile(const std::string& a, const std::string& b) {
 int Run(const std::vector<std::string_view>& arguments) {
   ParsedArguments parsed = ParseRenderArguments(arguments);
   if (std::holds_alternative<HelpRequested>(parsed)) {
-    std::cout << RenderUsage(kProgram);
-    return 0;
+    return PrintToStandardOutput(kProgram, RenderUsage(kProgram));
   }
   if (const auto* options = std::get_if<RenderOptions>(&parsed);
       options != nullptr && options->counts && NameOneFile(options->output, *options->counts)) {
@@ -83,6 +83,7 @@ int Run(const std::vector<std::string_view>& arguments) {
 }  // namespace tobrisk
 
 int main(int argc, char** argv) {
+  if (!tobrisk::OpenClosedStandardStreams()) return 1;  // nowhere to say why: even /dev/null failed
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   return tobrisk::Run(arguments);
 }

@@ -43,7 +43,9 @@ class HostileRenderTool : public testing::Test {
     fs::remove_all(logs_);
   }
 
-  ToolRun Run(const std::vector<std::string>& arguments) const { return RunTool(TOBRISK_RENDER_PATH, arguments, logs_); }
+  ToolRun Run(const std::vector<std::string>& arguments, const std::string& standardOutput = "") const {
+    return RunTool(TOBRISK_RENDER_PATH, arguments, logs_, standardOutput);
+  }
 
   std::vector<std::string> FolderContents() const { return tobrisk::FolderContents(folder_); }
 
@@ -212,6 +214,34 @@ TEST_F(HostileRenderTool, ACountMapNamingThePictureIsRefused) {
     EXPECT_EQ(ReadFile(png), "old picture") << counts;
   }
   EXPECT_EQ(FolderContents(), (std::vector<std::string>{"keep.png", "link.png"}));
+}
+
+// Standard output closed, full or named a second time.
+TEST_F(HostileRenderTool, StandardOutputThatCannotTakeTheOutput) {
+  const fs::path counts = folder_ / "c.pgm";
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string standardOutput;
+    int status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"the picture to a closed standard output", {"-o", "-", "--counts", counts.string()}, ">&-", 1,
+       "cannot write standard output: it is closed"},
+      {"the usage on a full disk", {"--help"}, ">/dev/full", 1, "cannot write standard output: No space left"},
+      {"the usage to a closed standard output", {"--help"}, ">&-", 1, "cannot write standard output: Bad file"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(counts) << "old counts";
+    std::vector<std::string> arguments{"--size", "64x32"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const ToolRun run = Run(arguments, c.standardOutput);
+    EXPECT_EQ(run.status, c.status) << c.name;
+    ExpectClearMessage(run, c.message, c.name);
+    EXPECT_EQ(ReadFile(counts), "old counts") << c.name;
+    EXPECT_EQ(FolderContents(), std::vector<std::string>{"c.pgm"}) << c.name;
+  }
 }
 
 // The longest name a folder holds must be writable like any other.

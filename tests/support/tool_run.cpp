@@ -21,7 +21,7 @@ std::string Quote(const std::string& text) {
 }  // namespace
 
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                const std::filesystem::path& scratch) {
+                const std::filesystem::path& scratch, const std::string& standardOutput) {
   std::string command = Quote(program);
   for (const std::string& argument : arguments) {
     command += ' ';
@@ -29,8 +29,13 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
   }
   const std::filesystem::path out = scratch / "stdout.txt";
   const std::filesystem::path err = scratch / "stderr.txt";
-  command += " >";
-  command += Quote(out.string());
+  if (standardOutput.empty()) {
+    command += " >";
+    command += Quote(out.string());
+  } else {
+    command += ' ';
+    command += standardOutput;
+  }
   command += " 2>";
   command += Quote(err.string());
   const int raw = std::system(command.c_str());

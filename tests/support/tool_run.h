@@ -15,8 +15,10 @@ struct ToolRun {
 };
 
 // Runs `program` with `arguments`, its output captured through files in `scratch`.
+// `standardOutput`, a shell redirection such as ">&-" or ">/dev/full", replaces
+// the capture of standard output.
 [[nodiscard]] ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                              const std::filesystem::path& scratch);
+                              const std::filesystem::path& scratch, const std::string& standardOutput = "");
 
 [[nodiscard]] std::string ReadFile(const std::filesystem::path& path);
 

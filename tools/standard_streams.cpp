@@ -1,0 +1,47 @@
+#include "tools/standard_streams.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace tobrisk {
+namespace {
+
+bool standardOutputClosed = false;
+
+}  // namespace
+
+bool OpenClosedStandardStreams() {
+  for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+    if (::fcntl(descriptor, F_GETFD) != -1 || errno != EBADF) continue;
+    const int opened = ::open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
+    if (opened < 0) return false;
+    if (opened != descriptor) {  // a lower one was open: move it into place
+      const bool moved = ::dup2(opened, descriptor) == descriptor;
+      ::close(opened);
+      if (!moved) return false;
+    }
+    if (descriptor == STDOUT_FILENO) standardOutputClosed = true;
+  }
+  return true;
+}
+
+bool StandardOutputWasClosed() { return standardOutputClosed; }
+
+int PrintToStandardOutput(std::string_view program, std::string_view text) {
+  int error = standardOutputClosed ? EBADF : 0;
+  if (error == 0) {
+    errno = 0;
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) error = errno != 0 ? errno : EIO;
+  }
+  if (error == 0) return 0;
+  std::fprintf(stderr, "%.*s: cannot write standard output: %s\n", static_cast<int>(program.size()), program.data(),
+               std::strerror(error));
+  return 1;
+}
+
+}  // namespace tobrisk
