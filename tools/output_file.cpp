@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/output_names.h"
 #include "tools/standard_streams.h"
 
 namespace tobrisk {
@@ -36,12 +37,7 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
     return;
   }
   // Write through a symbolic link to the file it names rather than replace the link.
-  std::error_code ignored;
-  std::string target = path_;
-  if (std::filesystem::is_symlink(path_, ignored)) {
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path_, ignored);
-    if (!resolved.empty()) target = resolved.string();
-  }
+  const std::string target = FollowLinks(path_);
 
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;

@@ -1,18 +1,17 @@
 // tobrisk-render: the window's Draw, into a PNG file of any size.
 
 #include <exception>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <variant>
 #include <vector>
 
 #include "engine/run_time_error.h"
 #include "tools/count_map.h"
 #include "tools/output_file.h"
+#include "tools/output_names.h"
 #include "tools/png_rows.h"
 #include "tools/render_options.h"
 #include "tools/standard_streams.h"
@@ -46,21 +45,13 @@ void Render(const RenderOptions& options) {
   if (counts) counts->Commit();
 }
 
-// Two spellings of one file ("a.png", "./a.png", a link to it) would let the
-// count map replace the picture.
-bool NameOneFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
-  if (error) return false;
-  const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
-  return !error && first == second;
-}
-
 int Run(const std::vector<std::string_view>& arguments) {
   ParsedArguments parsed = ParseRenderArguments(arguments);
   if (std::holds_alternative<HelpRequested>(parsed)) {
     return PrintToStandardOutput(kProgram, RenderUsage(kProgram));
   }
+  // Another spelling of one file ("./a.png", a link to it, /dev/stdout for "-")
+  // would let the count map replace the picture.
   if (const auto* options = std::get_if<RenderOptions>(&parsed);
       options != nullptr && options->counts && NameOneFile(options->output, *options->counts)) {
     parsed = UsageError{"--counts needs a file of its own"};

@@ -142,6 +142,7 @@ struct PathCase {
 
 TEST_F(HostileRenderTool, UnusableOutputPathsFailClearly) {
   std::ofstream(folder_ / "plain-file") << "a file, not a folder";
+  fs::create_symlink("loop.png", folder_ / "loop.png");
   const PathCase cases[] = {
       {"a missing folder", (folder_ / "missing" / "x.png").string(), "No such file or directory"},
       {"a regular file used as a folder", (folder_ / "plain-file" / "x.png").string(), "Not a directory"},
@@ -149,13 +150,14 @@ TEST_F(HostileRenderTool, UnusableOutputPathsFailClearly) {
       {"a full disk", "/dev/full", "No space left on device"},
       {"a folder of the kernel's", "/proc/tobrisk-hostile.png", "/proc/tobrisk-hostile.png"},
       {"a name with an escape sequence", (folder_ / "missing" / "\x1b[2J.png").string(), "missing/\\x1b[2J.png"},
+      {"a loop of symbolic links", (folder_ / "loop.png").string(), "loop.png: Too many levels of symbolic links"},
   };
   for (const PathCase& c : cases) {
     const ToolRun run = Run({"--size", "64x64", "-o", c.path});
     EXPECT_EQ(run.status, 1) << c.name;
     ExpectClearMessage(run, c.message, c.name);
   }
-  EXPECT_EQ(FolderContents(), std::vector<std::string>{"plain-file"});
+  EXPECT_EQ(FolderContents(), (std::vector<std::string>{"loop.png", "plain-file"}));
   EXPECT_EQ(ReadFile(folder_ / "plain-file"), "a file, not a folder");
   struct stat device {};
   ASSERT_EQ(::stat("/dev/full", &device), 0);
@@ -203,9 +205,11 @@ TEST_F(HostileRenderTool, AFailingCountMapKeepsTheOldPicture) {
 TEST_F(HostileRenderTool, ACountMapNamingThePictureIsRefused) {
   const fs::path png = folder_ / "keep.png";
   fs::create_symlink("keep.png", folder_ / "link.png");
+  std::ofstream(png) << "old picture";
+  fs::create_hard_link(png, folder_ / "hard.png");
   const std::vector<std::string> countNames{(folder_ / "." / "keep.png").string(),
                                             (folder_ / "missing" / ".." / "keep.png").string(),
-                                            (folder_ / "link.png").string()};
+                                            (folder_ / "link.png").string(), (folder_ / "hard.png").string()};
   for (const std::string& counts : countNames) {
     std::ofstream(png) << "old picture";
     const ToolRun run = Run({"--size", "8x8", "--counts", counts, "-o", png.string()});
@@ -213,12 +217,13 @@ TEST_F(HostileRenderTool, ACountMapNamingThePictureIsRefused) {
     ExpectClearMessage(run, "--counts needs a file of its own", counts);
     EXPECT_EQ(ReadFile(png), "old picture") << counts;
   }
-  EXPECT_EQ(FolderContents(), (std::vector<std::string>{"keep.png", "link.png"}));
+  EXPECT_EQ(FolderContents(), (std::vector<std::string>{"hard.png", "keep.png", "link.png"}));
 }
 
 // Standard output closed, full or named a second time.
 TEST_F(HostileRenderTool, StandardOutputThatCannotTakeTheOutput) {
   const fs::path counts = folder_ / "c.pgm";
+  const std::string both = (logs_ / "both.out").string();
   struct Case {
     const char* name;
     std::vector<std::string> arguments;
@@ -229,6 +234,8 @@ TEST_F(HostileRenderTool, StandardOutputThatCannotTakeTheOutput) {
   const Case cases[] = {
       {"the picture to a closed standard output", {"-o", "-", "--counts", counts.string()}, ">&-", 1,
        "cannot write standard output: it is closed"},
+      {"standard output as both outputs", {"-o", "-", "--counts", "/dev/fd/1"}, ">" + both, 2,
+       "--counts needs a file of its own"},
       {"the usage on a full disk", {"--help"}, ">/dev/full", 1, "cannot write standard output: No space left"},
       {"the usage to a closed standard output", {"--help"}, ">&-", 1, "cannot write standard output: Bad file"},
   };
@@ -242,6 +249,21 @@ TEST_F(HostileRenderTool, StandardOutputThatCannotTakeTheOutput) {
     EXPECT_EQ(ReadFile(counts), "old counts") << c.name;
     EXPECT_EQ(FolderContents(), std::vector<std::string>{"c.pgm"}) << c.name;
   }
+}
+
+// As a shell's ">" does, a link is written through, even one naming a file still to be made.
+TEST_F(HostileRenderTool, ALinkIsWrittenThrough) {
+  fs::create_directories(folder_ / "sub");
+  fs::create_symlink("new.png", folder_ / "dangling.png");
+  fs::create_symlink("../new.pgm", folder_ / "sub" / "up.pgm");
+  const ToolRun run = Run({"--size", "4x4", "-o", (folder_ / "dangling.png").string(), "--counts",
+                           (folder_ / "sub" / "up.pgm").string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_symlink(folder_ / "dangling.png")) << "the link was replaced";
+  EXPECT_TRUE(fs::is_symlink(folder_ / "sub" / "up.pgm")) << "the link was replaced";
+  EXPECT_EQ(ReadFile(folder_ / "new.png").substr(1, 3), "PNG");
+  EXPECT_EQ(ReadFile(folder_ / "new.pgm").substr(0, 2), "P5");
+  EXPECT_EQ(FolderContents(), (std::vector<std::string>{"dangling.png", "new.pgm", "new.png", "sub"}));
 }
 
 // The longest name a folder holds must be writable like any other.
