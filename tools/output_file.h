@@ -1,37 +1,53 @@
 #pragma once
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 namespace tobrisk {
 
 // A file that appears only when complete. A regular or new file is written to
-// a temporary file beside it and renamed over it by Commit(); until then the
-// old content stays, and an abandoned write leaves nothing behind. A device,
-// a pipe or "-" (standard output) is written directly and never replaced.
+// a temporary file beside it and renamed over it on commit; until then the old
+// content stays, and an abandoned or interrupted write leaves nothing behind.
+// The temporary file has no name until it is complete where the file system
+// allows, so not even a killed program leaves one. A device, a pipe or "-"
+// (standard output) is written directly and never replaced. A symbolic link
+// is written through: the file it names is replaced.
 class OutputFile {
  public:
+  enum class Temporary {
+    UnnamedWherePossible,
+    Named,  // removed on an interrupt by the cleanup handlers (tools/signals.h)
+  };
+
   // Throws std::runtime_error with a message naming the path when it cannot be opened.
-  explicit OutputFile(std::string path);
+  explicit OutputFile(std::string path, Temporary temporary = Temporary::UnnamedWherePossible);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
   [[nodiscard]] std::FILE* Stream() const { return stream_; }
-  [[nodiscard]] const std::string& Path() const { return path_; }
 
   // Flushes and closes; throws std::runtime_error when the data did not all reach the file.
   void Finish();
-  // Renames the finished temporary file over the target. Call after every output is finished.
-  void Commit();
+
+  // Finishes the files and puts them all in place, or none: when one cannot
+  // replace its old file, those already replaced get their old content back.
+  // Null entries are skipped. Throws std::runtime_error naming the file that failed.
+  static void CommitTogether(std::initializer_list<OutputFile*> files);
 
  private:
+  void GiveName();
   void Abandon() noexcept;
 
-  std::string path_;
-  std::string temporaryPath_;  // empty when writing directly
+  std::string path_;           // as typed, for messages
+  std::string target_;         // the file written or replaced, links followed
+  std::string temporaryPath_;  // the named temporary file, if any
+  int unnamed_ = -1;           // the temporary file before it has a name
+  int signalSlot_ = -1;
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = true;
+  bool replaces_ = false;  // false when writing directly
   bool finished_ = false;
 };
 

@@ -14,6 +14,7 @@
 #include "tools/output_names.h"
 #include "tools/png_rows.h"
 #include "tools/render_options.h"
+#include "tools/signals.h"
 #include "tools/standard_streams.h"
 #include "tools/streaming_surface.h"
 #include "ui/draw_command.h"
@@ -40,9 +41,8 @@ void Render(const RenderOptions& options) {
   png.Finish();
   picture.Finish();
   if (counts) counts->Finish();
-  // Both files are complete before either replaces anything.
-  picture.Commit();
-  if (counts) counts->Commit();
+  // Both files are complete before either replaces anything, and they replace together.
+  OutputFile::CommitTogether({&picture, counts ? &*counts : nullptr});
 }
 
 int Run(const std::vector<std::string_view>& arguments) {
@@ -75,6 +75,7 @@ int Run(const std::vector<std::string_view>& arguments) {
 
 int main(int argc, char** argv) {
   if (!tobrisk::OpenClosedStandardStreams()) return 1;  // nowhere to say why: even /dev/null failed
+  tobrisk::InstallCleanupOnSignals();
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   return tobrisk::Run(arguments);
 }

@@ -3,6 +3,10 @@
 // a clear one-line message and a non-zero status, leaving no half-written
 // file behind and an existing file untouched.
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,7 +24,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/tool_run.h"
+#include "tools/output_file.h"
 #include "tools/render_options.h"
+#include "tools/signals.h"
 
 namespace tobrisk {
 namespace {
@@ -180,8 +186,20 @@ TEST_F(HostileRenderTool, UnwritableFolderFailsAndKeepsTheOldFile) {
   EXPECT_EQ(FolderContents(), std::vector<std::string>{"keep.png"});
 }
 
+// Sets or clears the flag that forbids replacing a file, even to its owner; false where it cannot.
+bool SetImmutable(const fs::path& path, bool immutable) {
+  const int descriptor = ::open(path.c_str(), O_RDONLY);
+  int flags = 0;
+  bool done = descriptor >= 0 && ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+  done = done && ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags) == 0;
+  if (descriptor >= 0) ::close(descriptor);
+  return done;
+}
+
 TEST_F(HostileRenderTool, AFailingCountMapKeepsTheOldPicture) {
   const fs::path png = folder_ / "keep.png";
+  const fs::path locked = folder_ / "locked.pgm";
   struct Case {
     const char* name;
     std::string counts;
@@ -190,14 +208,27 @@ TEST_F(HostileRenderTool, AFailingCountMapKeepsTheOldPicture) {
   const Case cases[] = {
       {"a count map in a missing folder", (folder_ / "missing" / "c.pgm").string(), "No such file or directory"},
       {"a count map on a full disk", "/dev/full", "No space left on device"},
+      // Fails only after the picture is in place, which must then be put back.
+      {"a count map that may not be replaced", locked.string(), "cannot replace " + locked.string()},
   };
   for (const Case& c : cases) {
     std::ofstream(png) << "old picture";
+    const bool lock = c.counts == locked.string();
+    if (lock) {
+      std::ofstream(locked) << "old counts";
+      if (!SetImmutable(locked, true)) GTEST_SKIP() << c.name << ": files cannot be made immutable here";
+    }
     const ToolRun run = Run({"--size", "64x64", "--counts", c.counts, "-o", png.string()});
+    if (lock) {
+      EXPECT_TRUE(SetImmutable(locked, false)) << c.name;
+      EXPECT_EQ(ReadFile(locked), "old counts") << c.name;
+    }
     EXPECT_EQ(run.status, 1) << c.name;
     ExpectClearMessage(run, c.message, c.name);
     EXPECT_EQ(ReadFile(png), "old picture") << c.name;
-    EXPECT_EQ(FolderContents(), std::vector<std::string>{"keep.png"}) << c.name;
+    const std::vector<std::string> kept = lock ? std::vector<std::string>{"keep.png", "locked.pgm"}
+                                               : std::vector<std::string>{"keep.png"};
+    EXPECT_EQ(FolderContents(), kept) << c.name;
   }
 }
 
@@ -264,6 +295,61 @@ TEST_F(HostileRenderTool, ALinkIsWrittenThrough) {
   EXPECT_EQ(ReadFile(folder_ / "new.png").substr(1, 3), "PNG");
   EXPECT_EQ(ReadFile(folder_ / "new.pgm").substr(0, 2), "P5");
   EXPECT_EQ(FolderContents(), (std::vector<std::string>{"dangling.png", "new.pgm", "new.png", "sub"}));
+}
+
+// An interrupted render leaves both old files as they were and nothing else;
+// a shell sees 128 + the signal's number.
+TEST_F(HostileRenderTool, AnInterruptedRenderLeavesNothingBehind) {
+  const int probe = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY, 0600);
+  const bool unnamedFiles = probe >= 0;  // without them only a killed program leaves its temporary file
+  if (unnamedFiles) ::close(probe);
+  struct Case {
+    const char* name;
+    int signal;
+    std::string picture;
+  };
+  const Case cases[] = {
+      {"Ctrl-C", SIGINT, (folder_ / "out.png").string()},
+      {"a terminate request", SIGTERM, (folder_ / "out.png").string()},
+      {"a closed terminal", SIGHUP, (folder_ / "out.png").string()},
+      {"a closed pipe as standard output", SIGPIPE, "-"},
+      {"a kill", SIGKILL, (folder_ / "out.png").string()},
+  };
+  for (const Case& c : cases) {
+    if (c.signal == SIGKILL && !unnamedFiles) continue;
+    std::ofstream(folder_ / "out.png") << "old picture";
+    std::ofstream(folder_ / "out.pgm") << "old counts";
+    const int status = InterruptTool(TOBRISK_RENDER_PATH,
+                                     {"--size", "16000x16000", "--iterations", "1000", "-o", c.picture, "--counts",
+                                      (folder_ / "out.pgm").string()},
+                                     folder_, c.signal);
+    ASSERT_NE(status, -1) << c.name << ": no file was opened";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.name << ": status " << status;
+    EXPECT_EQ(ReadFile(folder_ / "out.png"), "old picture") << c.name;
+    EXPECT_EQ(ReadFile(folder_ / "out.pgm"), "old counts") << c.name;
+    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"out.pgm", "out.png"})) << c.name;
+  }
+}
+
+// Where the file system has no unnamed files, the named temporary file goes on an interrupt.
+TEST_F(HostileRenderTool, AnInterruptRemovesANamedTemporaryFile) {
+  const fs::path png = folder_ / "keep.png";
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    std::ofstream(png) << "old picture";
+    const pid_t child = ::fork();
+    if (child == 0) {
+      InstallCleanupOnSignals();
+      OutputFile file(png.string(), OutputFile::Temporary::Named);
+      std::fputs("new picture", file.Stream());
+      ::raise(signal);
+      ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << ::strsignal(signal) << ": status " << status;
+    EXPECT_EQ(ReadFile(png), "old picture") << ::strsignal(signal);
+    EXPECT_EQ(FolderContents(), std::vector<std::string>{"keep.png"}) << ::strsignal(signal);
+  }
 }
 
 // The longest name a folder holds must be writable like any other.

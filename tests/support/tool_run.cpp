@@ -1,11 +1,16 @@
 #include "tests/support/tool_run.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <chrono>
+#include <thread>
 
 namespace tobrisk {
 namespace {
@@ -43,6 +48,54 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
   std::filesystem::remove(out);
   std::filesystem::remove(err);
   return run;
+}
+
+namespace {
+
+bool HoldsFileIn(pid_t process, const std::string& folder) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/fd", error)) {
+    const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), error);
+    if (!error && target.string().starts_with(folder)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int InterruptTool(const std::string& program, const std::vector<std::string>& arguments,
+                  const std::filesystem::path& folder, int signal) {
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  int ends[2];
+  if (::pipe(ends) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(ends[1], STDOUT_FILENO);
+    ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    ::signal(SIGPIPE, SIG_DFL);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(ends[1]);
+  const std::string watched = std::filesystem::canonical(folder).string() + "/";
+  bool seen = false;
+  for (int wait = 0; wait < 2000 && !(seen = HoldsFileIn(child, watched)); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (signal == SIGPIPE) {
+    char byte = 0;
+    seen = seen && ::read(ends[0], &byte, 1) == 1;
+  } else {
+    ::kill(child, signal);
+  }
+  ::close(ends[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return seen ? status : -1;
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

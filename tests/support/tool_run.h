@@ -20,6 +20,13 @@ struct ToolRun {
 [[nodiscard]] ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
                               const std::filesystem::path& scratch, const std::string& standardOutput = "");
 
+// Starts `program` with its standard output on a pipe, waits until it holds a
+// file open in `folder`, then interrupts it: by `signal`, or for SIGPIPE by
+// closing the pipe after reading one byte. Returns the wait status, or -1 when
+// no file was opened in time.
+[[nodiscard]] int InterruptTool(const std::string& program, const std::vector<std::string>& arguments,
+                                const std::filesystem::path& folder, int signal);
+
 [[nodiscard]] std::string ReadFile(const std::filesystem::path& path);
 
 // The sorted names of what a folder holds, so stray temporary files show.

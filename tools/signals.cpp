@@ -1,0 +1,106 @@
+#include "tools/signals.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <climits>
+#include <cstring>
+
+namespace tobrisk {
+namespace {
+
+constexpr std::array kCleanupSignals{SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGXCPU, SIGXFSZ};
+
+// Plain buffers and lock-free atomics: the handler may touch nothing else.
+struct Slot {
+  std::atomic<bool> used{false};
+  char path[PATH_MAX]{};
+};
+std::array<Slot, 8> slots;
+
+// Who may end the program: nobody holds (free), renames are in progress
+// (held), or one thread is already removing the files and dying.
+enum State : int { kFree, kHeld, kDying };
+std::atomic<int> state{kFree};
+std::atomic<int> waitingSignal{0};
+int heldDepth = 0;  // holds nest; only the outermost one takes and gives back the state
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+[[noreturn]] void RemoveTemporariesAndDie(int signal) {
+  for (Slot& slot : slots) {
+    if (slot.used.load()) ::unlink(slot.path);
+  }
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  ::sigemptyset(&fallback.sa_mask);
+  ::sigaction(signal, &fallback, nullptr);
+  sigset_t only;
+  ::sigemptyset(&only);
+  ::sigaddset(&only, signal);
+  ::raise(signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);  // inside a handler the signal is blocked until here
+  ::_exit(128 + signal);  // not reached: the default action ends the program
+}
+
+extern "C" void OnCleanupSignal(int signal) {
+  waitingSignal.store(signal);
+  int expected = kFree;
+  if (state.compare_exchange_strong(expected, kDying)) RemoveTemporariesAndDie(signal);
+  // Held: the holder ends the program on release. Dying: another thread is at it.
+  if (expected == kDying) ::pause();
+}
+
+}  // namespace
+
+void InstallCleanupOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnCleanupSignal;
+  ::sigemptyset(&action.sa_mask);
+  for (const int signal : kCleanupSignals) ::sigaddset(&action.sa_mask, signal);
+  for (const int signal : kCleanupSignals) {
+    struct sigaction previous {};
+    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+int RemoveOnSignal(const char* path) noexcept {
+  const std::size_t length = std::strlen(path);
+  if (length >= PATH_MAX) return -1;
+  for (std::size_t at = 0; at < slots.size(); ++at) {
+    Slot& slot = slots[at];
+    if (slot.used.load()) continue;
+    std::memcpy(slot.path, path, length + 1);
+    slot.used.store(true);  // only now may the handler read the name
+    return static_cast<int>(at);
+  }
+  return -1;
+}
+
+void KeepOnSignal(int slot) noexcept {
+  if (slot >= 0 && slot < static_cast<int>(slots.size())) slots[static_cast<std::size_t>(slot)].used.store(false);
+}
+
+InterruptsHeld::InterruptsHeld() noexcept {
+  if (heldDepth++ > 0) return;
+  int expected = kFree;
+  // Fails only when a handler is already ending the program; wait for it.
+  while (!state.compare_exchange_strong(expected, kHeld)) {
+    ::pause();
+    expected = kFree;
+  }
+}
+
+InterruptsHeld::~InterruptsHeld() {
+  if (--heldDepth > 0) return;
+  state.store(kFree);
+  const int signal = waitingSignal.load();
+  if (signal == 0) return;
+  int expected = kFree;
+  if (state.compare_exchange_strong(expected, kDying)) RemoveTemporariesAndDie(signal);
+  ::pause();  // a handler on another thread won the race and ends the program
+}
+
+}  // namespace tobrisk
