@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,21 +58,40 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
   return new QWidget(parent);
 }
 
-// The table's widths suit a narrow 8-point font; a caption in the desktop's
-// default font may need more. A label or an option button
-// then grows to the right, as far as the next control on its row or the edge of
-// its parent, rather than cut its caption ("Mandelbrc"). Nothing moves, nothing
-// overlaps, and every other size stays the table's.
-int WidthForCaption(const FormDescription& form, const ControlDescription& control, const QWidget& widget) {
-  const Rect own = control.Pixels();
-  if (control.kind != ControlKind::Label && control.kind != ControlKind::OptionButton) return own.width;
-  int room = widget.parentWidget()->width() - own.left;
-  for (const ControlDescription& other : form.controls) {
-    const Rect r = other.Pixels();
-    const bool sameRow = r.top < own.top + own.height && own.top < r.top + r.height;
-    if (other.parent == control.parent && sameRow && r.left > own.left) room = std::min(room, r.left - own.left);
+// The room a widget needs to show its caption whole at its present font; 0 when it has no caption.
+QSize CaptionRoom(const QWidget& widget) {
+  if (const auto* frame = qobject_cast<const QGroupBox*>(&widget)) return frame->minimumSizeHint();
+  if (qobject_cast<const QLabel*>(&widget) != nullptr || qobject_cast<const QAbstractButton*>(&widget) != nullptr) {
+    return widget.sizeHint();
   }
-  return std::max(own.width, std::min(widget.sizeHint().width(), room));
+  return {};
+}
+
+bool CaptionsFit(const BuiltControls& built) {
+  return std::all_of(built.begin(), built.end(), [](const auto& entry) {
+    const QSize room = CaptionRoom(*entry.second);
+    return room.width() <= entry.second->width() && room.height() <= entry.second->height();
+  });
+}
+
+// The table was laid out for a small 8-point font; the desktop's default (DejaVu
+// Sans at 9 or 10 points on a plain Debian desktop) cuts "Imaginary" and
+// "Mandelbrot". Rather than move or widen anything, the whole form takes the
+// desktop's font at the largest size, in half points, at which every caption fits.
+void FitCaptionsByFontSize(QWidget& window, const BuiltControls& built) {
+  constexpr qreal kSmallestPoints = 5.0;
+  constexpr int kSmallestPixels = 7;
+  QFont font = window.font();
+  const bool inPoints = font.pointSizeF() > 0;
+  while (!CaptionsFit(built)) {
+    if (inPoints ? font.pointSizeF() - 0.5 < kSmallestPoints : font.pixelSize() - 1 < kSmallestPixels) return;
+    if (inPoints) {
+      font.setPointSizeF(font.pointSizeF() - 0.5);
+    } else {
+      font.setPixelSize(font.pixelSize() - 1);
+    }
+    window.setFont(font);
+  }
 }
 
 // Option buttons form one group per container, and the group is one stop for
@@ -121,11 +141,7 @@ BuiltControls BuildForm(const FormDescription& form, QWidget& window) {
     if (auto* option = qobject_cast<QRadioButton*>(widget)) JoinOptionGroup(*option, *parent);
     built.emplace(std::string(control.name), widget);
   }
-  // Every size is set before any room is measured, the frames' included.
-  for (const ControlDescription& control : form.controls) {
-    QWidget& widget = *built.find(control.name)->second;
-    widget.resize(WidthForCaption(form, control, widget), widget.height());
-  }
+  FitCaptionsByFontSize(window, built);
   SetFocusOrder(form, built);
   return built;
 }
