@@ -8,6 +8,8 @@
 #include <QButtonGroup>
 #include <QFont>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QList>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,10 +98,43 @@ void FitCaptionsByFontSize(QWidget& window, const BuiltControls& built) {
 
 // Option buttons form one group per container, and the group is one stop for
 // the tab key: the button that is on.
-// The arrow keys move within the group.
 void TakeTabStopWhenOn(QAbstractButton& option, bool on) {
   option.setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
 }
+
+// Within a group all four arrow keys choose: Left and Up the previous button,
+// Right and Down the next, going round at either end, as option buttons do on
+// the desktop. Qt alone moves only towards a button that lies in the arrow's
+// direction, so Left and Right did nothing in a column of buttons.
+class OptionArrowKeys final : public QObject {
+ public:
+  explicit OptionArrowKeys(QButtonGroup& group) : QObject(&group), group_(group) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto& press = static_cast<const QKeyEvent&>(*event);
+    if ((press.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    int step = 0;
+    switch (press.key()) {
+      case Qt::Key_Left:
+      case Qt::Key_Up: step = -1; break;
+      case Qt::Key_Right:
+      case Qt::Key_Down: step = 1; break;
+      default: return false;
+    }
+    const QList<QAbstractButton*> buttons = group_.buttons();
+    const auto count = buttons.size();
+    const auto at = buttons.indexOf(static_cast<QAbstractButton*>(watched));
+    if (at < 0 || count < 2) return false;
+    QAbstractButton* next = buttons[((at + step) % count + count) % count];
+    next->setFocus(Qt::TabFocusReason);
+    next->click();
+    return true;
+  }
+
+ private:
+  QButtonGroup& group_;
+};
 
 void JoinOptionGroup(QRadioButton& option, QWidget& container) {
   auto* group = container.findChild<QButtonGroup*>(QString(), Qt::FindDirectChildrenOnly);
@@ -110,6 +145,8 @@ void JoinOptionGroup(QRadioButton& option, QWidget& container) {
                      [](QAbstractButton* button, bool on) { TakeTabStopWhenOn(*button, on); });
   }
   group->addButton(&option);
+  auto* arrows = group->findChild<OptionArrowKeys*>(QString(), Qt::FindDirectChildrenOnly);
+  option.installEventFilter(arrows != nullptr ? arrows : new OptionArrowKeys(*group));
   TakeTabStopWhenOn(option, option.isChecked());
 }
 

@@ -298,11 +298,32 @@ TEST_F(Form1Test, JuliaWritesItsPresetAndTheNextDrawShowsTheJuliaSet) {
 }
 
 TEST_F(Form1Test, ArrowKeysInTheOptionGroupChooseTheKind) {
-  auto* mandelbrot = Control<QRadioButton>("Option1");
-  mandelbrot->setFocus();
-  QTest::keyClick(mandelbrot, Qt::Key_Down);
-  EXPECT_TRUE(Control<QRadioButton>("Option2")->isChecked());
-  EXPECT_EQ(FieldOf(Field::XMin)->text(), "-1.5");
+  struct Case {
+    const char* key;
+    Qt::Key press;
+    const char* from;
+    const char* to;  // the option that is on, and has the focus, afterwards
+    const char* xMin;  // the preset it wrote, or the typed text when nothing was chosen
+  };
+  const Case cases[] = {
+      {"Down to the next", Qt::Key_Down, "Option1", "Option2", "-1.5"},
+      {"Right to the next", Qt::Key_Right, "Option1", "Option2", "-1.5"},
+      {"Up to the previous", Qt::Key_Up, "Option2", "Option1", "-2.5"},
+      {"Left to the previous", Qt::Key_Left, "Option2", "Option1", "-2.5"},
+      {"Down past the last goes round", Qt::Key_Down, "Option2", "Option1", "-2.5"},
+      {"Up past the first goes round", Qt::Key_Up, "Option1", "Option2", "-1.5"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    auto* from = Control<QRadioButton>(c.from);
+    from->setChecked(true);
+    Type(Field::XMin, "7");
+    from->setFocus();
+    QTest::keyClick(from, c.press);
+    EXPECT_TRUE(Control<QRadioButton>(c.to)->isChecked());
+    EXPECT_EQ(QApplication::focusWidget(), Control(c.to));
+    EXPECT_EQ(FieldOf(Field::XMin)->text().toStdString(), c.xMin);
+  }
 }
 
 TEST_F(Form1Test, JuliaFieldsDoNotChangeAMandelbrotDrawing) {
