@@ -355,7 +355,9 @@ TEST_F(Form1Test, AnErrorIsReportedAndTheWindowKeepsFieldsAndPixels) {
   };
   const std::vector<Case> cases{
       {"iterations beyond 16 bits", Field::Iterations, "32768", "Overflow: Iterations must lie between -32768 and 32767"},
-      {"X Max beyond the single range", Field::XMax, "1e39", "Floating-point fault (invalid operation) at pixel (0, 0)"},
+      {"X Max beyond the single range", Field::XMax, "1e39",
+       "Floating-point fault (invalid operation) at pixel (0, 0). X Max \"1e39\" lies beyond the largest single "
+       "(about 3.4e38)."},
       // The first point that never escapes overflows the kernel's counter after the rows above it are drawn.
       {"a point that never escapes 32767 iterations", Field::Iterations, "32767", ""},
   };
