@@ -1,17 +1,12 @@
 // Form1 on Qt driven as a user drives it: clicks, typing and the tab key, with
 // the drawing area's picture read back and compared with the Draw command's.
 #include <algorithm>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 #include <QGroupBox>
-#include <QFontInfo>
-#include <QFontMetrics>
-#include <QStyle>
-#include <QStyleOption>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -143,52 +138,6 @@ TEST_F(Form1Test, ControlsOverlapNoOtherControl) {
   }
   // The caption that is longest for its room on every usual font.
   EXPECT_GE(Control("Option1")->width(), Control("Option1")->sizeHint().width());
-}
-
-// Measured with the font metrics and the style's own parts, not with the size
-// hints that choose the font, against the room the table gives each control.
-// The window tests run again at QT_SCALE_FACTOR 1.5 and 2 (see CMakeLists.txt).
-TEST_F(Form1Test, EveryCaptionShowsWholeInTheRoomTheTableGivesIt) {
-  struct Case {
-    const char* control;
-    int chrome;  // what the control draws beside its caption, in pixels
-  };
-  const QStyle& style = *form->style();
-  const int optionChrome = style.pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
-                           style.pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
-  const int buttonChrome =
-      2 * (style.pixelMetric(QStyle::PM_ButtonMargin) + style.pixelMetric(QStyle::PM_DefaultFrameWidth));
-  const Case cases[] = {
-      {"Label1", 0}, {"Label2", 0}, {"Label3", 0}, {"Label4", 0}, {"Label5", 0},
-      {"Label6", 0}, {"Label7", 0}, {"Option1", optionChrome}, {"Option2", optionChrome},
-      {"Command1", buttonChrome},
-  };
-  std::cout << "[          ] font " << QFontInfo(form->font()).family().toStdString() << ' ' << form->font().pointSizeF()
-            << "pt, scale " << qgetenv("QT_SCALE_FACTOR").toStdString() << '\n';
-  for (const Case& c : cases) {
-    const QWidget* widget = Control(c.control);
-    const QString caption = widget->property("text").toString();
-    const QFontMetrics metrics = widget->fontMetrics();
-    const int needed = std::max(metrics.horizontalAdvance(caption), metrics.boundingRect(caption).right() + 1);
-    std::cout << "[          ] " << c.control << " \"" << caption.toStdString() << "\" needs "
-              << needed + c.chrome << " of " << widget->width() << '\n';
-    EXPECT_LE(needed + c.chrome, widget->width()) << c.control << " cuts \"" << caption.toStdString() << '"';
-    EXPECT_LE(metrics.height(), widget->height()) << c.control;
-  }
-  // The frame's title: inside the frame, and above the first control in it.
-  auto* frame = Control<QGroupBox>("Frame1");
-  QStyleOptionGroupBox option;
-  option.initFrom(frame);
-  option.text = frame->title();
-  option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
-  option.textAlignment = frame->alignment();
-  const QRect title = style.subControlRect(QStyle::CC_GroupBox, &option,
-                                           QStyle::SC_GroupBoxLabel, frame);
-  std::cout << "[          ] Frame1 title needs " << title.right() + 1 << " of " << frame->width() << '\n';
-  EXPECT_GE(title.width(), frame->fontMetrics().horizontalAdvance(frame->title()));
-  EXPECT_TRUE(frame->rect().contains(title)) << "the title runs out of its frame";
-  EXPECT_LE(title.bottom(), Control("Label6")->y()) << "the title runs into Real";
-  EXPECT_LE(title.bottom(), Control("Text6")->y()) << "the title runs into the Real field";
 }
 
 TEST_F(Form1Test, DrawingAreaIs320By200InsideATwoPixelSunkenBorder) {
