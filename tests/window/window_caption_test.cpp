@@ -1,10 +1,8 @@
 // Form1's captions on the desktop's fonts: each shows whole in the room the
 // layout table gives its control, which the window test checks is exactly the table's.
 #include <algorithm>
-#include <iostream>
 #include <string_view>
 
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QStyle>
@@ -42,15 +40,11 @@ TEST(Form1Captions, EveryCaptionShowsWholeInTheRoomTheTableGivesIt) {
       {"Label6", 0}, {"Label7", 0}, {"Option1", optionChrome}, {"Option2", optionChrome},
       {"Command1", buttonChrome},
   };
-  std::cout << "[          ] font " << QFontInfo(form->font()).family().toStdString() << ' ' << form->font().pointSizeF()
-            << "pt, scale " << qgetenv("QT_SCALE_FACTOR").toStdString() << '\n';
   for (const Case& c : cases) {
     const QWidget* widget = control(c.control);
     const QString caption = widget->property("text").toString();
     const QFontMetrics metrics = widget->fontMetrics();
     const int needed = std::max(metrics.horizontalAdvance(caption), metrics.boundingRect(caption).right() + 1);
-    std::cout << "[          ] " << c.control << " \"" << caption.toStdString() << "\" needs "
-              << needed + c.chrome << " of " << widget->width() << '\n';
     EXPECT_LE(needed + c.chrome, widget->width()) << c.control << " cuts \"" << caption.toStdString() << '"';
     EXPECT_LE(metrics.height(), widget->height()) << c.control;
   }
@@ -61,9 +55,7 @@ TEST(Form1Captions, EveryCaptionShowsWholeInTheRoomTheTableGivesIt) {
   option.text = frame->title();
   option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
   option.textAlignment = frame->alignment();
-  const QRect title = style.subControlRect(QStyle::CC_GroupBox, &option,
-                                           QStyle::SC_GroupBoxLabel, frame);
-  std::cout << "[          ] Frame1 title needs " << title.right() + 1 << " of " << frame->width() << '\n';
+  const QRect title = style.subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
   EXPECT_GE(title.width(), frame->fontMetrics().horizontalAdvance(frame->title()));
   EXPECT_TRUE(frame->rect().contains(title)) << "the title runs out of its frame";
   EXPECT_LE(title.bottom(), control("Label6")->y()) << "the title runs into Real";
