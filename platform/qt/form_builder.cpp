@@ -60,19 +60,21 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
   return new QWidget(parent);
 }
 
-// The room a widget needs to show its caption whole at its present font; 0 when it has no caption.
-QSize CaptionRoom(const QWidget& widget) {
-  if (const auto* frame = qobject_cast<const QGroupBox*>(&widget)) return frame->minimumSizeHint();
+// The width a widget needs to show its caption whole at its present font; 0 when it has no caption.
+int CaptionWidth(const QWidget& widget) {
+  if (const auto* frame = qobject_cast<const QGroupBox*>(&widget)) return frame->minimumSizeHint().width();
   if (qobject_cast<const QLabel*>(&widget) != nullptr || qobject_cast<const QAbstractButton*>(&widget) != nullptr) {
-    return widget.sizeHint();
+    return widget.sizeHint().width();
   }
-  return {};
+  return 0;
 }
 
+// Heights are checked against the line of text alone: a style's taller
+// indicator or button frame is no reason to shrink the text.
 bool CaptionsFit(const BuiltControls& built) {
   return std::all_of(built.begin(), built.end(), [](const auto& entry) {
-    const QSize room = CaptionRoom(*entry.second);
-    return room.width() <= entry.second->width() && room.height() <= entry.second->height();
+    const QWidget& widget = *entry.second;
+    return CaptionWidth(widget) <= widget.width() && widget.fontMetrics().height() <= widget.height();
   });
 }
 
