@@ -1,6 +1,7 @@
 #include "engine/run_time_error.h"
 
 #include <string>
+#include <utility>
 
 namespace tobrisk {
 namespace {
@@ -78,6 +79,17 @@ std::string DescribeError(ErrorCause cause, const ErrorSite& site) {
 
 RunTimeError::RunTimeError(ErrorCause cause, ErrorSite site)
     : std::runtime_error(DescribeError(cause, site)), cause_(cause), site_(site) {}
+
+RunTimeError::RunTimeError(ErrorCause cause, ErrorSite site, const std::string& message)
+    : std::runtime_error(message), cause_(cause), site_(std::move(site)) {}
+
+RunTimeError RunTimeError::WithNote(std::string_view note) const {
+  std::string message = what();
+  message += ". ";
+  message += note;
+  message += '.';
+  return {cause_, site_, message};
+}
 
 RunTimeError RunTimeError::AtPixelOf(std::int16_t col, std::int16_t row) const {
   std::optional<InKernel> kernel;

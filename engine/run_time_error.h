@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace tobrisk {
@@ -62,11 +63,17 @@ class RunTimeError : public std::runtime_error {
   // The same error placed at a pixel; used by the pass for errors from a kernel.
   [[nodiscard]] RunTimeError AtPixelOf(std::int16_t col, std::int16_t row) const;
 
+  // The same error, its message followed by a sentence that traces it back to
+  // what the user typed, e.g. a field beyond the single range.
+  [[nodiscard]] RunTimeError WithNote(std::string_view note) const;
+
   friend bool operator==(const RunTimeError& a, const RunTimeError& b) {
     return a.cause_ == b.cause_ && a.site_ == b.site_;
   }
 
  private:
+  RunTimeError(ErrorCause cause, ErrorSite site, const std::string& message);
+
   ErrorCause cause_;
   ErrorSite site_;
 };

@@ -75,15 +75,54 @@ TEST(Draw, IterationsOverflowDrawsNothing) {
   EXPECT_EQ(picture, Picture(32, 20, kBackground));
 }
 
-TEST(Draw, HugeXMaxFaultsAtTheFirstPixelWithNothingDrawn) {
-  Picture picture(32, 20, kBackground);
+TEST(Draw, FaultsFromAFieldBeyondTheSingleRangeSaySoWithNothingDrawn) {
+  struct Case {
+    const char* what;
+    Field field;
+    std::string_view text;
+    bool mandelbrot;
+    std::string message;
+  };
+  const std::string beyond = "\" lies beyond the largest single (about 3.4e38).";
+  const Case cases[] = {
+      {"huge X Max", Field::XMax, "1e39", true,
+       "Floating-point fault (invalid operation) at pixel (0, 0). X Max \"1e39" + beyond},
+      {"only the number is quoted", Field::XMax, " 1e39 and then some", true,
+       "Floating-point fault (invalid operation) at pixel (0, 0). X Max \"1e39" + beyond},
+      {"a long number is cut", Field::XMin, "-1000000000000000000000000000000000000000", true,
+       "Floating-point fault (invalid operation) at pixel (0, 0). X Min \"-10000000000000000000000..."
+       "\" lies beyond the most negative single (about -3.4e38)."},
+      {"beyond the double range too", Field::YMax, "1e400", true,
+       "Floating-point fault (invalid operation) at pixel (0, 0). Y Max \"1e400" + beyond},
+      {"huge negative Y Min in a Julia Draw", Field::YMin, "-4e38", false,
+       "Floating-point fault (invalid operation) at pixel (0, 0). Y Min \"-4e38"
+       "\" lies beyond the most negative single (about -3.4e38)."},
+  };
+  for (const Case& c : cases) {
+    Picture picture(32, 20, kBackground);
+    try {
+      Draw(WithField(kStartTexts, c.field, c.text), c.mandelbrot, picture);
+      ADD_FAILURE() << c.what << ": expected a floating-point fault";
+    } catch (const RunTimeError& error) {
+      EXPECT_EQ(std::string(error.what()), c.message) << c.what;
+      EXPECT_EQ(error, RunTimeError(ErrorCause::FloatingPointInvalid, AtPixel{0, 0, std::nullopt})) << c.what;
+    }
+    EXPECT_EQ(picture, Picture(32, 20, kBackground)) << c.what;
+  }
+}
+
+// A fault that no field beyond the range explains keeps its message as it was.
+TEST(Draw, AFaultOfAFiniteViewHasNoNote) {
+  Picture picture(16, 4, kBackground);
+  FieldTexts texts = WithField(kStartTexts, Field::XMin, "0");
+  texts = WithField(texts, Field::XMax, "8e10");
+  texts = WithField(texts, Field::Real, "1e39");  // not used by a Mandelbrot Draw
   try {
-    Draw(WithField(kStartTexts, Field::XMax, "1e39"), true, picture);
+    Draw(texts, true, picture);
     ADD_FAILURE() << "expected a floating-point fault";
   } catch (const RunTimeError& error) {
-    EXPECT_EQ(std::string(error.what()), "Floating-point fault (invalid operation) at pixel (0, 0)");
+    EXPECT_EQ(std::string(error.what()), "Floating-point fault (overflow) at pixel (1, 0), iteration 1, computing X squared");
   }
-  EXPECT_EQ(picture, Picture(32, 20, kBackground));
 }
 
 TEST(Draw, MandelbrotIgnoresTheJuliaFields) {

@@ -23,6 +23,8 @@ TEST(RunTimeError, MessagesNameCauseAndPlace) {
        "Floating-point fault (overflow) at pixel (12, 7), iteration 3, computing X squared"},
       {RunTimeError(ErrorCause::Overflow, InKernel{32767, KernelStep::Counter}).AtPixelOf(5, 9),
        "Overflow at pixel (5, 9), iteration 32767, the iteration count passed 32767"},
+      {RunTimeError(ErrorCause::FloatingPointInvalid, AtPixel{0, 0, std::nullopt}).WithNote("X Max is odd"),
+       "Floating-point fault (invalid operation) at pixel (0, 0). X Max is odd."},
   };
   for (const Case& c : cases) EXPECT_EQ(std::string(c.error.what()), c.message);
 }
@@ -32,6 +34,7 @@ TEST(RunTimeError, PlacingAtAPixelKeepsCauseAndKernelStep) {
   const RunTimeError placed = inKernel.AtPixelOf(3, 2);
   EXPECT_EQ(placed, RunTimeError(ErrorCause::FloatingPointInvalid, AtPixel{3, 2, InKernel{4, KernelStep::Y}}));
   EXPECT_NE(placed, RunTimeError(ErrorCause::FloatingPointInvalid, AtPixel{3, 2, std::nullopt}));
+  EXPECT_EQ(placed.WithNote("a note"), placed) << "a note changes the words, not the error";
 }
 
 }  // namespace

@@ -18,7 +18,9 @@ using FieldTexts = std::array<std::string_view, 7>;
 [[nodiscard]] DrawParameters ReadDrawParameters(const FieldTexts& texts, bool mandelbrotChosen);
 
 // The Draw command: reads the fields and runs the render pass on the surface.
-// Neither clears the surface first nor checks the numbers for sense.
+// Neither clears the surface first nor checks the numbers for sense. When the
+// pass fails and a field it used lies beyond the single range, the error's
+// message says so after naming the cause and the pixel.
 void Draw(const FieldTexts& texts, bool mandelbrotChosen, PlotSurface& surface);
 
 }  // namespace tobrisk

@@ -6,7 +6,10 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QFont>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QList>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -57,29 +60,83 @@ QWidget* MakeWidget(const ControlDescription& control, QWidget* parent) {
   return new QWidget(parent);
 }
 
-// The table's widths suit a narrow 8-point font; a caption in the desktop's
-// default font may need more. A label or an option button
-// then grows to the right, as far as the next control on its row or the edge of
-// its parent, rather than cut its caption ("Mandelbrc"). Nothing moves, nothing
-// overlaps, and every other size stays the table's.
-int WidthForCaption(const FormDescription& form, const ControlDescription& control, const QWidget& widget) {
-  const Rect own = control.Pixels();
-  if (control.kind != ControlKind::Label && control.kind != ControlKind::OptionButton) return own.width;
-  int room = widget.parentWidget()->width() - own.left;
-  for (const ControlDescription& other : form.controls) {
-    const Rect r = other.Pixels();
-    const bool sameRow = r.top < own.top + own.height && own.top < r.top + r.height;
-    if (other.parent == control.parent && sameRow && r.left > own.left) room = std::min(room, r.left - own.left);
+// The width a widget needs to show its caption whole at its present font; 0 when it has no caption.
+int CaptionWidth(const QWidget& widget) {
+  if (const auto* frame = qobject_cast<const QGroupBox*>(&widget)) return frame->minimumSizeHint().width();
+  if (qobject_cast<const QLabel*>(&widget) != nullptr || qobject_cast<const QAbstractButton*>(&widget) != nullptr) {
+    return widget.sizeHint().width();
   }
-  return std::max(own.width, std::min(widget.sizeHint().width(), room));
+  return 0;
+}
+
+// Heights are checked against the line of text alone: a style's taller
+// indicator or button frame is no reason to shrink the text.
+bool CaptionsFit(const BuiltControls& built) {
+  return std::all_of(built.begin(), built.end(), [](const auto& entry) {
+    const QWidget& widget = *entry.second;
+    return CaptionWidth(widget) <= widget.width() && widget.fontMetrics().height() <= widget.height();
+  });
+}
+
+// The table was laid out for a small 8-point font; the desktop's default (DejaVu
+// Sans at 9 or 10 points on a plain Debian desktop) cuts "Imaginary" and
+// "Mandelbrot". Rather than move or widen anything, the whole form takes the
+// desktop's font at the largest size, in half points, at which every caption fits.
+void FitCaptionsByFontSize(QWidget& window, const BuiltControls& built) {
+  constexpr qreal kSmallestPoints = 5.0;
+  constexpr int kSmallestPixels = 7;
+  QFont font = window.font();
+  const bool inPoints = font.pointSizeF() > 0;
+  while (!CaptionsFit(built)) {
+    if (inPoints ? font.pointSizeF() - 0.5 < kSmallestPoints : font.pixelSize() - 1 < kSmallestPixels) return;
+    if (inPoints) {
+      font.setPointSizeF(font.pointSizeF() - 0.5);
+    } else {
+      font.setPixelSize(font.pixelSize() - 1);
+    }
+    window.setFont(font);
+  }
 }
 
 // Option buttons form one group per container, and the group is one stop for
 // the tab key: the button that is on.
-// The arrow keys move within the group.
 void TakeTabStopWhenOn(QAbstractButton& option, bool on) {
   option.setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
 }
+
+// Within a group all four arrow keys choose: Left and Up the previous button,
+// Right and Down the next, going round at either end, as option buttons do on
+// the desktop. Qt alone moves only towards a button that lies in the arrow's
+// direction, so Left and Right did nothing in a column of buttons.
+class OptionArrowKeys final : public QObject {
+ public:
+  explicit OptionArrowKeys(QButtonGroup& group) : QObject(&group), group_(group) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto& press = static_cast<const QKeyEvent&>(*event);
+    if ((press.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    int step = 0;
+    switch (press.key()) {
+      case Qt::Key_Left:
+      case Qt::Key_Up: step = -1; break;
+      case Qt::Key_Right:
+      case Qt::Key_Down: step = 1; break;
+      default: return false;
+    }
+    const QList<QAbstractButton*> buttons = group_.buttons();
+    const auto count = buttons.size();
+    const auto at = buttons.indexOf(static_cast<QAbstractButton*>(watched));
+    if (at < 0 || count < 2) return false;
+    QAbstractButton* next = buttons[((at + step) % count + count) % count];
+    next->setFocus(Qt::TabFocusReason);
+    next->click();
+    return true;
+  }
+
+ private:
+  QButtonGroup& group_;
+};
 
 void JoinOptionGroup(QRadioButton& option, QWidget& container) {
   auto* group = container.findChild<QButtonGroup*>(QString(), Qt::FindDirectChildrenOnly);
@@ -90,6 +147,8 @@ void JoinOptionGroup(QRadioButton& option, QWidget& container) {
                      [](QAbstractButton* button, bool on) { TakeTabStopWhenOn(*button, on); });
   }
   group->addButton(&option);
+  auto* arrows = group->findChild<OptionArrowKeys*>(QString(), Qt::FindDirectChildrenOnly);
+  option.installEventFilter(arrows != nullptr ? arrows : new OptionArrowKeys(*group));
   TakeTabStopWhenOn(option, option.isChecked());
 }
 
@@ -121,11 +180,7 @@ BuiltControls BuildForm(const FormDescription& form, QWidget& window) {
     if (auto* option = qobject_cast<QRadioButton*>(widget)) JoinOptionGroup(*option, *parent);
     built.emplace(std::string(control.name), widget);
   }
-  // Every size is set before any room is measured, the frames' included.
-  for (const ControlDescription& control : form.controls) {
-    QWidget& widget = *built.find(control.name)->second;
-    widget.resize(WidthForCaption(form, control, widget), widget.height());
-  }
+  FitCaptionsByFontSize(window, built);
   SetFocusOrder(form, built);
   return built;
 }

@@ -18,9 +18,9 @@ using BuiltControls = std::map<std::string, QWidget*, std::less<>>;
 // autoDefault, a label a QLabel, a field a QLineEdit, a frame a QGroupBox, and
 // the option buttons of each parent one exclusive group of QRadioButtons.
 // Every widget carries its control's name as object name; the focus order
-// follows the tab indices and starts at tab index 0. Geometry is the table's,
-// except that a label or an option button is widened, as far as the next control
-// on its row, when its caption needs more room.
+// follows the tab indices and starts at tab index 0. Geometry is exactly the
+// table's; the form's font is the desktop's, made smaller where needed so that
+// every caption shows whole in the room the table gives it.
 BuiltControls BuildForm(const FormDescription& form, QWidget& window);
 
 }  // namespace tobrisk

@@ -88,6 +88,8 @@ std::vector<ValueCase> ValueCases() {
       {"an exponent of thousands of digits", {"--real", "1e-" + std::string(5000, '9'), "--julia"}, 0, "",
        {"--real", "0", "--julia"}},
       {"1e99999 as X Max", {"--xmax", "1e99999"}, 1, "Floating-point fault (invalid operation) at pixel (0, 0)"},
+      {"100 KB of digits as X Max, quoted short", {"--xmax", "1" + big}, 1,
+       "at pixel (0, 0). X Max \"100000000000000000000000...\" lies beyond the largest single (about 3.4e38)."},
       {"1e99999 as Iterations", {"--iterations", "1e99999"}, 1, "Overflow: Iterations must lie between"},
       {"100 KB of digits as Iterations", {"--iterations", "1" + big}, 1, "Overflow: Iterations must lie between"},
       {"a control character", {"--xmin", "\x01" "1"}, 2, "--xmin: \""},

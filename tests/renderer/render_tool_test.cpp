@@ -117,7 +117,9 @@ TEST_F(RenderTool, DrawingErrorsLeaveExistingFilesUntouched) {
     std::string message;
   };
   const Case cases[] = {
-      {{"--xmax", "1e39"}, "Floating-point fault (invalid operation) at pixel (0, 0)"},
+      {{"--xmax", "1e39"},
+       "tobrisk-render: Floating-point fault (invalid operation) at pixel (0, 0). X Max \"1e39\" lies beyond the "
+       "largest single (about 3.4e38).\n"},
       {{"--iterations", "40000"}, "Overflow: Iterations must lie between -32768 and 32767"},
       {{"--xmin", "0", "--xmax", "8e10", "--size", "16x4"}, "at pixel (1, 0)"},
   };

@@ -134,7 +134,9 @@ TEST(Command1Click, AnErrorIsReportedOnceAndLeavesFieldsAndPixels) {
       {"iterations too large", Field::Iterations, "32768", "Overflow: Iterations must lie between -32768 and 32767",
        false},
       {"X Max beyond the single range", Field::XMax, "1e39",
-       "Floating-point fault (invalid operation) at pixel (0, 0)", false},
+       "Floating-point fault (invalid operation) at pixel (0, 0). X Max \"1e39\" lies beyond the largest single "
+       "(about 3.4e38).",
+       false},
       {"a point that never escapes with 32767 iterations", Field::Iterations, "32767", "", true},
   };
   for (const Case& c : cases) {
