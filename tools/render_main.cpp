@@ -3,6 +3,7 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,8 +15,10 @@
 #include "tools/count_map.h"
 #include "tools/output_file.h"
 #include "tools/png_rows.h"
+#include "tools/progress_line.h"
 #include "tools/render_options.h"
 #include "tools/streaming_surface.h"
+#include "tobrisk/version.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {
@@ -32,6 +35,9 @@ void Render(const RenderOptions& options) {
   std::optional<CountMapWriter> countMap;
   if (counts) countMap.emplace(counts->Stream(), *options.counts, options.width, options.height);
   StreamingSurface surface(options.width, options.height, png, countMap ? &*countMap : nullptr);
+  // Gone, and its line cleared, before any message about the render.
+  const std::unique_ptr<ProgressLine> progress =
+      ProgressOnStandardError(options.progress, options.height, [&surface] { return surface.RowsWritten(); });
 
   const FieldTexts texts{options.xMin, options.xMax, options.yMin, options.yMax,
                          options.iterations, options.real, options.imaginary};
@@ -59,6 +65,10 @@ int Run(const std::vector<std::string_view>& arguments) {
   ParsedArguments parsed = ParseRenderArguments(arguments);
   if (std::holds_alternative<HelpRequested>(parsed)) {
     std::cout << RenderUsage(kProgram);
+    return 0;
+  }
+  if (std::holds_alternative<VersionRequested>(parsed)) {
+    std::cout << kProgram << ' ' << kVersion << '\n';
     return 0;
   }
   if (const auto* options = std::get_if<RenderOptions>(&parsed);

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "engine/fractal.h"
 #include "platform/picture.h"
 #include "tests/support/tool_run.h"
+#include "tobrisk/version.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {
@@ -168,6 +170,64 @@ TEST_F(RenderTool, ReplacesAnExistingFileAndKeepsItsPermissions) {
   EXPECT_EQ(FolderContents(), std::vector<std::string>{"again.png"});
 }
 
+struct ProgressCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  bool onTerminal;
+  enum { Hidden, Shown, ShownIfSlow } progress;
+  int status;
+  std::string message;  // the line stderr must end with, if any
+};
+
+TEST_F(RenderTool, ProgressShowsOnlyWhereWanted) {
+  const ProgressCase cases[] = {
+      {"a quick render on a terminal shows nothing", {"--size", "64x40"}, true, ProgressCase::Hidden, 0, ""},
+      {"--progress shows it at once and clears it", {"--progress", "--size", "64x40"}, true, ProgressCase::Shown, 0, ""},
+      {"--quiet after --progress silences it", {"--progress", "-q"}, true, ProgressCase::Hidden, 0, ""},
+      {"--progress into a file writes plain lines", {"--progress", "--size", "64x40"}, false, ProgressCase::Shown, 0, ""},
+      {"an error clears the line before its message",
+       {"--progress", "--xmax", "1e39"}, true, ProgressCase::Shown, 1,
+       "tobrisk-render: Floating-point fault (invalid operation) at pixel (0, 0)"},
+      {"a render of a few seconds shows it unasked",
+       {"--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin", "0.1",
+        "--ymax", "0.11"},
+       true, ProgressCase::ShownIfSlow, 0, ""},
+  };
+  const std::string png = (folder_ / "progress.png").string();
+  constexpr std::string_view kClear = "\r\x1b[K";
+  for (const ProgressCase& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"-o", png});
+    const auto start = std::chrono::steady_clock::now();
+    const ToolRun run = c.onTerminal ? RunToolOnTerminal(TOBRISK_RENDER_PATH, arguments, folder_) : Run(arguments);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
+    // Shown after a second on a terminal; a run under 1.2 s may rightly show nothing.
+    const bool shown = c.progress == ProgressCase::Shown ||
+                       (c.progress == ProgressCase::ShownIfSlow && took > std::chrono::milliseconds(1200));
+    std::string rest = run.err;
+    ASSERT_TRUE(rest.ends_with(c.message + (c.message.empty() ? "" : "\n"))) << c.name << ": " << run.err;
+    rest.resize(rest.size() - c.message.size() - (c.message.empty() ? 0 : 1));
+    if (!shown) {
+      if (c.progress != ProgressCase::ShownIfSlow) {
+        EXPECT_EQ(rest, "") << c.name;
+      }
+      continue;
+    }
+    EXPECT_NE(rest.find(" rows, "), std::string::npos) << c.name << ": " << run.err;
+    EXPECT_NE(rest.find("%, "), std::string::npos) << c.name << ": " << run.err;
+    if (c.onTerminal) {
+      // Each update redraws the line, and the last thing written clears it.
+      EXPECT_TRUE(rest.starts_with(kClear)) << c.name << ": " << run.err;
+      EXPECT_TRUE(rest.ends_with(kClear)) << c.name << ": " << run.err;
+      EXPECT_EQ(rest.find('\n'), std::string::npos) << c.name << ": the line must not scroll";
+    } else {
+      EXPECT_EQ(rest.find('\x1b'), std::string::npos) << c.name << ": a file needs no terminal controls";
+      EXPECT_TRUE(rest.ends_with("\n")) << c.name;
+    }
+  }
+}
+
 TEST_F(RenderTool, UsageErrorsExitWithStatus2) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"--xmin", "abc", "-o", "x.png"}, std::vector<std::string>{"--size", "0x0", "-o", "x.png"},
@@ -180,6 +240,9 @@ TEST_F(RenderTool, UsageErrorsExitWithStatus2) {
   const ToolRun help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage:"), std::string::npos);
+  const ToolRun version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tobrisk-render " + std::string(kVersion) + "\n");
 }
 
 }  // namespace
