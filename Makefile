@@ -13,11 +13,12 @@ FUZZ_SMOKE_SECONDS ?= 15
 # Everything the build, the tests and the benchmarks need from Debian.
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libpng-dev libhwy-dev libtbb-dev qt6-base-dev libgl-dev xvfb xauth \
-            clang libclang-rt-14-dev time desktop-file-utils
+            clang libclang-rt-14-dev time desktop-file-utils \
+            dpkg-dev file lintian groff-base
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench clean
+.PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench package clean
 
 all: build
 
@@ -91,6 +92,12 @@ run:
 # lines sum them up, one per workload. The raw figures go to bench.json.
 bench: build
 	$(BUILD_DIR)/bench/tobrisk_bench --benchmark_out=$(BUILD_DIR)/bench.json --benchmark_out_format=json
+
+# The Debian package of both programs, in $(BUILD_DIR)/package/; its Depends
+# come from the libraries the programs link.
+package: build
+	cmake --build $(BUILD_DIR) --target package
+	@ls $(BUILD_DIR)/package/*.deb
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
