@@ -192,6 +192,10 @@ TEST_F(RenderTool, ProgressShowsOnlyWhereWanted) {
        {"--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin", "0.1",
         "--ymax", "0.11"},
        true, ProgressCase::ShownIfSlow, 0, ""},
+      {"a render of a few seconds into a file shows nothing",
+       {"--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin", "0.1",
+        "--ymax", "0.11"},
+       false, ProgressCase::Hidden, 0, ""},
   };
   const std::string png = (folder_ / "progress.png").string();
   constexpr std::string_view kClear = "\r\x1b[K";
