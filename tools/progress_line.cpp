@@ -1,5 +1,6 @@
 #include "tools/progress_line.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -102,6 +103,10 @@ void ProgressLine::Write(const std::string& text) const {
     if (written <= 0) return;
     at += static_cast<std::size_t>(written);
   }
+}
+
+ProgressMode UsableProgressMode(ProgressMode asked) {
+  return ::fcntl(STDERR_FILENO, F_GETFD) == -1 ? ProgressMode::Never : asked;
 }
 
 std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode, int rows, std::function<int()> rowsDone) {

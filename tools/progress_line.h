@@ -53,6 +53,11 @@ class ProgressLine {
   std::thread thread_;
 };
 
+// `asked`, or Never when standard error is closed: a file opened after this
+// could take its descriptor, and progress written there would corrupt it.
+// Call before opening any file.
+[[nodiscard]] ProgressMode UsableProgressMode(ProgressMode asked);
+
 // The progress of a render of `rows` rows on standard error, as `mode` asks;
 // null when there is nothing to show.
 [[nodiscard]] std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode, int rows,

@@ -27,6 +27,7 @@ namespace {
 constexpr std::string_view kProgram = "tobrisk-render";
 
 void Render(const RenderOptions& options) {
+  const ProgressMode progressMode = UsableProgressMode(options.progress);
   OutputFile picture(options.output);
   std::optional<OutputFile> counts;
   if (options.counts) counts.emplace(*options.counts);
@@ -37,7 +38,7 @@ void Render(const RenderOptions& options) {
   StreamingSurface surface(options.width, options.height, png, countMap ? &*countMap : nullptr);
   // Gone, and its line cleared, before any message about the render.
   const std::unique_ptr<ProgressLine> progress =
-      ProgressOnStandardError(options.progress, options.height, [&surface] { return surface.RowsWritten(); });
+      ProgressOnStandardError(progressMode, options.height, [&surface] { return surface.RowsWritten(); });
 
   const FieldTexts texts{options.xMin, options.xMax, options.yMin, options.yMax,
                          options.iterations, options.real, options.imaginary};

@@ -173,7 +173,7 @@ TEST_F(RenderTool, ReplacesAnExistingFileAndKeepsItsPermissions) {
 struct ProgressCase {
   const char* name;
   std::vector<std::string> arguments;
-  bool onTerminal;
+  enum { File, Terminal, Closed } stderrIs;
   enum { Hidden, Shown, ShownIfSlow } progress;
   int status;
   std::string message;  // the line stderr must end with, if any
@@ -181,21 +181,25 @@ struct ProgressCase {
 
 TEST_F(RenderTool, ProgressShowsOnlyWhereWanted) {
   const ProgressCase cases[] = {
-      {"a quick render on a terminal shows nothing", {"--size", "64x40"}, true, ProgressCase::Hidden, 0, ""},
-      {"--progress shows it at once and clears it", {"--progress", "--size", "64x40"}, true, ProgressCase::Shown, 0, ""},
-      {"--quiet after --progress silences it", {"--progress", "-q"}, true, ProgressCase::Hidden, 0, ""},
-      {"--progress into a file writes plain lines", {"--progress", "--size", "64x40"}, false, ProgressCase::Shown, 0, ""},
+      {"a quick render on a terminal shows nothing", {"--size", "64x40"}, ProgressCase::Terminal, ProgressCase::Hidden, 0, ""},
+      {"--progress shows it at once and clears it", {"--progress", "--size", "64x40"}, ProgressCase::Terminal,
+       ProgressCase::Shown, 0, ""},
+      {"--quiet after --progress silences it", {"--progress", "-q"}, ProgressCase::Terminal, ProgressCase::Hidden, 0, ""},
+      {"--progress into a file writes plain lines", {"--progress", "--size", "64x40"}, ProgressCase::File,
+       ProgressCase::Shown, 0, ""},
+      {"--progress with standard error closed keeps the picture whole", {"--progress", "--size", "64x40"},
+       ProgressCase::Closed, ProgressCase::Hidden, 0, ""},
       {"an error clears the line before its message",
-       {"--progress", "--xmax", "1e39"}, true, ProgressCase::Shown, 1,
+       {"--progress", "--xmax", "1e39"}, ProgressCase::Terminal, ProgressCase::Shown, 1,
        "tobrisk-render: Floating-point fault (invalid operation) at pixel (0, 0)"},
       {"a render of a few seconds shows it unasked",
        {"--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin", "0.1",
         "--ymax", "0.11"},
-       true, ProgressCase::ShownIfSlow, 0, ""},
+       ProgressCase::Terminal, ProgressCase::ShownIfSlow, 0, ""},
       {"a render of a few seconds into a file shows nothing",
        {"--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin", "0.1",
         "--ymax", "0.11"},
-       false, ProgressCase::Hidden, 0, ""},
+       ProgressCase::File, ProgressCase::Hidden, 0, ""},
   };
   const std::string png = (folder_ / "progress.png").string();
   constexpr std::string_view kClear = "\r\x1b[K";
@@ -203,7 +207,16 @@ TEST_F(RenderTool, ProgressShowsOnlyWhereWanted) {
     std::vector<std::string> arguments = c.arguments;
     arguments.insert(arguments.end(), {"-o", png});
     const auto start = std::chrono::steady_clock::now();
-    const ToolRun run = c.onTerminal ? RunToolOnTerminal(TOBRISK_RENDER_PATH, arguments, folder_) : Run(arguments);
+    if (c.stderrIs == ProgressCase::Closed) {
+      // A file opened with descriptor 2 free takes it; no progress may land there.
+      std::string command = TOBRISK_RENDER_PATH;
+      for (const std::string& argument : arguments) command += " '" + argument + "'";
+      EXPECT_EQ(std::system((command + " 2>&-").c_str()), 0) << c.name;
+      EXPECT_TRUE(ReadPng(png).has_value()) << c.name;
+      continue;
+    }
+    const ToolRun run = c.stderrIs == ProgressCase::Terminal ? RunToolOnTerminal(TOBRISK_RENDER_PATH, arguments, folder_)
+                                                             : Run(arguments);
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
     // Shown after a second on a terminal; a run under 1.2 s may rightly show nothing.
@@ -220,7 +233,7 @@ TEST_F(RenderTool, ProgressShowsOnlyWhereWanted) {
     }
     EXPECT_NE(rest.find(" rows, "), std::string::npos) << c.name << ": " << run.err;
     EXPECT_NE(rest.find("%, "), std::string::npos) << c.name << ": " << run.err;
-    if (c.onTerminal) {
+    if (c.stderrIs == ProgressCase::Terminal) {
       // Each update redraws the line, and the last thing written clears it.
       EXPECT_TRUE(rest.starts_with(kClear)) << c.name << ": " << run.err;
       EXPECT_TRUE(rest.ends_with(kClear)) << c.name << ": " << run.err;
