@@ -13,8 +13,9 @@ FUZZ_SMOKE_SECONDS ?= 15
 # Everything the build, the tests and the benchmarks need from Debian.
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libpng-dev libhwy-dev libtbb-dev qt6-base-dev libgl-dev xvfb xauth \
-            clang libclang-rt-14-dev time desktop-file-utils \
-            dpkg-dev file lintian groff-base
+            clang libclang-rt-14-dev time desktop-file-utils
+# `make package` and its test: dpkg-shlibdeps, file, lintian; groff checks the manual pages.
+PACKAGES += dpkg-dev file lintian groff-base
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -68,10 +68,6 @@ int Run(const std::vector<std::string_view>& arguments) {
     std::cout << RenderUsage(kProgram);
     return 0;
   }
-  if (std::holds_alternative<VersionRequested>(parsed)) {
-    std::cout << kProgram << ' ' << kVersion << '\n';
-    return 0;
-  }
   if (const auto* options = std::get_if<RenderOptions>(&parsed);
       options != nullptr && options->counts && NameOneFile(options->output, *options->counts)) {
     parsed = UsageError{"--counts needs a file of its own"};
@@ -79,6 +75,10 @@ int Run(const std::vector<std::string_view>& arguments) {
   if (const auto* usage = std::get_if<UsageError>(&parsed)) {
     std::cerr << kProgram << ": " << usage->message << "\nTry '" << kProgram << " --help' for more information.\n";
     return 2;
+  }
+  if (std::holds_alternative<VersionRequested>(parsed)) {
+    std::cout << kProgram << ' ' << kVersion << '\n';
+    return 0;
   }
   try {
     Render(std::get<RenderOptions>(parsed));

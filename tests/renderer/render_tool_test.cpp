@@ -18,6 +18,7 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/terminal_run.h"
 #include "tests/support/tool_run.h"
 #include "tobrisk/version.h"
 #include "ui/draw_command.h"

@@ -18,12 +18,6 @@ struct ToolRun {
 [[nodiscard]] ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
                               const std::filesystem::path& scratch);
 
-// Runs `program` with its standard error on a pseudo-terminal of 80 columns,
-// as from an interactive shell; `err` is what the terminal received, with its
-// line ends back to "\n". Standard output is captured through a file in `scratch`.
-[[nodiscard]] ToolRun RunToolOnTerminal(const std::string& program, const std::vector<std::string>& arguments,
-                                        const std::filesystem::path& scratch);
-
 [[nodiscard]] std::string ReadFile(const std::filesystem::path& path);
 
 // The sorted names of what a folder holds, so stray temporary files show.
