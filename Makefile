@@ -14,10 +14,11 @@ FUZZ_SMOKE_SECONDS ?= 15
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libpng-dev libhwy-dev libtbb-dev qt6-base-dev libgl-dev xvfb xauth \
             clang libclang-rt-14-dev time desktop-file-utils
-# `make package` and its test: dpkg-shlibdeps, file, lintian; groff checks the manual pages.
-PACKAGES += dpkg-dev file lintian groff-base
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+# `make package` and its test: dpkg-shlibdeps, file, lintian; groff checks the manual pages.
+PACKAGES += dpkg-dev file lintian groff-base
 
 .PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench package clean
 
