@@ -1,5 +1,7 @@
 // tobrisk-render: the window's Draw, into a PNG file of any size.
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -77,8 +79,10 @@ int Run(const std::vector<std::string_view>& arguments) {
     return 2;
   }
   if (std::holds_alternative<VersionRequested>(parsed)) {
-    std::cout << kProgram << ' ' << kVersion << '\n';
-    return 0;
+    std::cout << kProgram << ' ' << kVersion << '\n' << std::flush;
+    if (std::cout) return 0;
+    std::cerr << kProgram << ": cannot write standard output: " << std::strerror(errno) << '\n';
+    return 1;
   }
   try {
     Render(std::get<RenderOptions>(parsed));

@@ -265,6 +265,8 @@ TEST_F(RenderTool, UsageErrorsExitWithStatus2) {
   const ToolRun version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "tobrisk-render " + std::string(kVersion) + "\n");
+  const int fullDisk = std::system((std::string(TOBRISK_RENDER_PATH) + " --version >/dev/full 2>/dev/null").c_str());
+  EXPECT_TRUE(WIFEXITED(fullDisk) && WEXITSTATUS(fullDisk) == 1) << "a version that cannot be written is a failure";
 }
 
 }  // namespace
