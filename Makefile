@@ -17,7 +17,10 @@ PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchm
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench clean
+# `make package` and its test: dpkg-shlibdeps, file, lintian; groff checks the manual pages.
+PACKAGES += dpkg-dev file lintian groff-base
+
+.PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench package clean
 
 all: build
 
@@ -91,6 +94,12 @@ run:
 # lines sum them up, one per workload. The raw figures go to bench.json.
 bench: build
 	$(BUILD_DIR)/bench/tobrisk_bench --benchmark_out=$(BUILD_DIR)/bench.json --benchmark_out_format=json
+
+# The Debian package of both programs, in $(BUILD_DIR)/package/; its Depends
+# come from the libraries the programs link.
+package: build
+	cmake --build $(BUILD_DIR) --target package
+	@ls $(BUILD_DIR)/package/*.deb
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -1,7 +1,10 @@
 // tobrisk-render: the window's Draw, into a PNG file of any size.
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,10 +16,12 @@
 #include "tools/output_file.h"
 #include "tools/output_names.h"
 #include "tools/png_rows.h"
+#include "tools/progress_line.h"
 #include "tools/render_options.h"
 #include "tools/signals.h"
 #include "tools/standard_streams.h"
 #include "tools/streaming_surface.h"
+#include "tobrisk/version.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {
@@ -25,6 +30,7 @@ namespace {
 constexpr std::string_view kProgram = "tobrisk-render";
 
 void Render(const RenderOptions& options) {
+  const ProgressMode progressMode = UsableProgressMode(options.progress);
   OutputFile picture(options.output);
   std::optional<OutputFile> counts;
   if (options.counts) counts.emplace(*options.counts);
@@ -33,6 +39,9 @@ void Render(const RenderOptions& options) {
   std::optional<CountMapWriter> countMap;
   if (counts) countMap.emplace(counts->Stream(), *options.counts, options.width, options.height);
   StreamingSurface surface(options.width, options.height, png, countMap ? &*countMap : nullptr);
+  // Gone, and its line cleared, before any message about the render.
+  const std::unique_ptr<ProgressLine> progress =
+      ProgressOnStandardError(progressMode, options.height, [&surface] { return surface.RowsWritten(); });
 
   const FieldTexts texts{options.xMin, options.xMax, options.yMin, options.yMax,
                          options.iterations, options.real, options.imaginary};
@@ -59,6 +68,12 @@ int Run(const std::vector<std::string_view>& arguments) {
   if (const auto* usage = std::get_if<UsageError>(&parsed)) {
     std::cerr << kProgram << ": " << usage->message << "\nTry '" << kProgram << " --help' for more information.\n";
     return 2;
+  }
+  if (std::holds_alternative<VersionRequested>(parsed)) {
+    std::cout << kProgram << ' ' << kVersion << '\n' << std::flush;
+    if (std::cout) return 0;
+    std::cerr << kProgram << ": cannot write standard output: " << std::strerror(errno) << '\n';
+    return 1;
   }
   try {
     Render(std::get<RenderOptions>(parsed));

@@ -103,9 +103,15 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
     };
 
     if (name == "--help" || name == "-h") return HelpRequested{};
+    if (name == "--version") return VersionRequested{};
     if (name == "--mandelbrot" || name == "--julia") {
       if (inlineValue) return Usage(std::string(name) + " takes no value");
       options.kind = name == "--julia" ? FractalKind::Julia : FractalKind::Mandelbrot;
+      continue;
+    }
+    if (name == "--quiet" || name == "-q" || name == "--progress") {
+      if (inlineValue) return Usage(std::string(name) + " takes no value");
+      options.progress = name == "--progress" ? ProgressMode::Always : ProgressMode::Never;
       continue;
     }
     const auto* number = std::find_if(kNumberOptions.begin(), kNumberOptions.end(),
@@ -186,10 +192,16 @@ Options:
   --size WxH            picture size, 1 ... 32767 pixels per side (default 320x200)
   --counts FILE.pgm     also write each pixel's escape count as a 16-bit binary PGM
   -o, --output FILE     the PNG to write; "-" writes it to standard output
+  -q, --quiet           show no progress
+  --progress            show progress on standard error from the start, even
+                        when it is not a terminal (the last of the two wins)
   -h, --help            show this text
+  --version             show the version
 
 Numbers are plain decimals such as -2.5 or 1e-3; a value may follow its option
 after a space or an "=". Files are replaced only when the picture is complete.
+A render that takes more than a second shows its progress on standard error
+when that is a terminal.
 
 Exit status: 0 done, 1 drawing or writing failed (the message says where),
 2 the arguments are not understood.

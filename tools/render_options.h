@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "engine/types.h"
+#include "tools/progress_line.h"
 
 namespace tobrisk {
 
@@ -22,15 +23,17 @@ struct RenderOptions {
   int height = 200;
   std::string output;                 // "-" is standard output
   std::optional<std::string> counts;  // 16-bit PGM of the escape counts
+  ProgressMode progress = ProgressMode::Auto;
 };
 
 struct HelpRequested {};
+struct VersionRequested {};
 
 struct UsageError {
   std::string message;
 };
 
-using ParsedArguments = std::variant<RenderOptions, HelpRequested, UsageError>;
+using ParsedArguments = std::variant<RenderOptions, HelpRequested, VersionRequested, UsageError>;
 
 // Parses the arguments after the program name. Values must be plain decimal
 // numbers in their entirety; a negative value may follow its option after a space.

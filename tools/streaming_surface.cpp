@@ -13,7 +13,7 @@ StreamingSurface::StreamingSurface(int width, int height, PngRowWriter& picture,
       indexRow_(static_cast<std::size_t>(width)), countRow_(counts != nullptr ? static_cast<std::size_t>(width) : 0) {}
 
 void StreamingSurface::ExpectPixel(std::int16_t col, std::int16_t row) const {
-  if (row != rowsWritten_ || col < 0 || col >= width_) throw std::logic_error("pixels must arrive in row-major order");
+  if (row != RowsWritten() || col < 0 || col >= width_) throw std::logic_error("pixels must arrive in row-major order");
 }
 
 void StreamingSurface::NoteEscapeCount(std::int16_t col, std::int16_t row, EscapeCount n) {
@@ -41,7 +41,7 @@ void StreamingSurface::PlotRow(std::int16_t row, std::span<const EscapeCount> co
 void StreamingSurface::FinishRow() {
   picture_.WriteRow(indexRow_);
   if (counts_ != nullptr) counts_->WriteRow(countRow_);
-  ++rowsWritten_;
+  rowsWritten_.store(RowsWritten() + 1, std::memory_order_relaxed);
 }
 
 }  // namespace tobrisk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -25,7 +26,9 @@ class StreamingSurface final : public PlotSurface {
   void PlotRow(std::int16_t row, std::span<const EscapeCount> counts) override;
 
   // True once every row has been handed on.
-  [[nodiscard]] bool Complete() const { return rowsWritten_ == height_; }
+  [[nodiscard]] bool Complete() const { return RowsWritten() == height_; }
+  // Safe to read from another thread while the pass plots, for a progress display.
+  [[nodiscard]] int RowsWritten() const { return rowsWritten_.load(std::memory_order_relaxed); }
 
  private:
   void ExpectPixel(std::int16_t col, std::int16_t row) const;
@@ -37,7 +40,8 @@ class StreamingSurface final : public PlotSurface {
   CountMapWriter* counts_;
   std::vector<std::uint8_t> indexRow_;
   std::vector<EscapeCount> countRow_;
-  int rowsWritten_ = 0;
+  // Written only by the plotting thread; atomic so that a progress display may read it.
+  std::atomic<int> rowsWritten_ = 0;
 };
 
 }  // namespace tobrisk

@@ -44,13 +44,16 @@ std::vector<std::string> AsArguments(const RenderOptions& options) {
                                      "--size=" + std::to_string(options.width) + "x" + std::to_string(options.height),
                                      "--output=" + options.output};
   if (options.counts) arguments.push_back("--counts=" + *options.counts);
+  if (options.progress != ProgressMode::Auto) {
+    arguments.emplace_back(options.progress == ProgressMode::Always ? "--progress" : "--quiet");
+  }
   return arguments;
 }
 
 bool Same(const RenderOptions& a, const RenderOptions& b) {
   return a.kind == b.kind && a.xMin == b.xMin && a.xMax == b.xMax && a.yMin == b.yMin && a.yMax == b.yMax &&
          a.iterations == b.iterations && a.real == b.real && a.imaginary == b.imaginary && a.width == b.width &&
-         a.height == b.height && a.output == b.output && a.counts == b.counts;
+         a.height == b.height && a.output == b.output && a.counts == b.counts && a.progress == b.progress;
 }
 
 ParsedArguments Parse(const std::vector<std::string>& texts) {
@@ -75,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const auto* options = std::get_if<RenderOptions>(&parsed);
-  if (options == nullptr) return 0;  // help
+  if (options == nullptr) return 0;  // help or version
 
   CheckNumber("--xmin", options->xMin);
   CheckNumber("--xmax", options->xMax);

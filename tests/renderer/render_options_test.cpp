@@ -22,6 +22,9 @@ TEST(RenderArguments, DefaultsAreTheWindowsStartUpContents) {
   EXPECT_EQ(options.height, 200);
   EXPECT_EQ(options.output, "out.png");
   EXPECT_FALSE(options.counts.has_value());
+  EXPECT_EQ(options.progress, ProgressMode::Auto);
+  EXPECT_EQ(std::get<RenderOptions>(Parse({"--quiet", "--progress", "-o", "a.png"})).progress, ProgressMode::Always);
+  EXPECT_EQ(std::get<RenderOptions>(Parse({"--progress", "-q", "-o", "a.png"})).progress, ProgressMode::Never);
 }
 
 TEST(RenderArguments, JuliaTakesItsPresetForBoundsNotGiven) {
@@ -52,9 +55,10 @@ TEST(RenderArguments, ValuesAfterASpaceOrAnEqualsSign) {
 TEST(RenderArguments, HelpWinsOverEverythingElse) {
   EXPECT_TRUE(std::holds_alternative<HelpRequested>(Parse({"--xmin", "-1", "--help"})));
   EXPECT_TRUE(std::holds_alternative<HelpRequested>(Parse({"-h"})));
+  EXPECT_TRUE(std::holds_alternative<VersionRequested>(Parse({"--size", "4x4", "--version"})));
   const std::string usage = RenderUsage("tobrisk-render");
   for (const char* option : {"--julia", "--mandelbrot", "--xmin", "--xmax", "--ymin", "--ymax", "--iterations",
-                             "--real", "--imaginary", "--size", "--counts", "-o"}) {
+                             "--real", "--imaginary", "--size", "--counts", "-o", "--quiet", "--progress", "--version"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option << " is not documented";
   }
 }
@@ -92,7 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{{"--size", "-3x5", "-o", "a.png"}, "--size"},
                     Refusal{{"--size", "3x+5", "-o", "a.png"}, "--size"},
                     Refusal{{"--size", "99999999999x5", "-o", "a.png"}, "--size"},
-                    Refusal{{"--julia=1", "-o", "a.png"}, "--julia"}, Refusal{{"--zoom", "2", "-o", "a.png"}, "--zoom"},
+                    Refusal{{"--julia=1", "-o", "a.png"}, "--julia"},
+                    Refusal{{"--quiet=yes", "-o", "a.png"}, "--quiet"},
+                    Refusal{{"--progress=1", "-o", "a.png"}, "--progress"}, Refusal{{"--zoom", "2", "-o", "a.png"}, "--zoom"},
                     Refusal{{"--xmin", "1"}, "-o"}, Refusal{{"-o", "a.png", "--counts", "a.png"}, "--counts"}),
     [](const testing::TestParamInfo<Refusal>& info) { return "case" + std::to_string(info.index); });
 

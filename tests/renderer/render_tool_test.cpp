@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,9 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/terminal_run.h"
 #include "tests/support/tool_run.h"
+#include "tobrisk/version.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {
@@ -170,6 +173,85 @@ TEST_F(RenderTool, ReplacesAnExistingFileAndKeepsItsPermissions) {
   EXPECT_EQ(FolderContents(), std::vector<std::string>{"again.png"});
 }
 
+struct ProgressCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  enum { File, Terminal, Closed } stderrIs;
+  enum { Hidden, Shown, ShownIfSlow } progress;
+  int status;
+  std::string message;  // how the last line of stderr begins, if there is one
+};
+
+TEST_F(RenderTool, ProgressShowsOnlyWhereWanted) {
+  const ProgressCase cases[] = {
+      {"a quick render on a terminal shows nothing", {"--size", "64x40"}, ProgressCase::Terminal, ProgressCase::Hidden, 0, ""},
+      {"--progress shows it at once and clears it", {"--progress", "--size", "64x40"}, ProgressCase::Terminal,
+       ProgressCase::Shown, 0, ""},
+      {"--quiet after --progress silences it", {"--progress", "-q"}, ProgressCase::Terminal, ProgressCase::Hidden, 0, ""},
+      {"--progress into a file writes plain lines", {"--progress", "--size", "64x40"}, ProgressCase::File,
+       ProgressCase::Shown, 0, ""},
+      {"--progress with standard error closed keeps the picture whole", {"--progress", "--size", "64x40"},
+       ProgressCase::Closed, ProgressCase::Hidden, 0, ""},
+      {"an error clears the line before its message",
+       {"--progress", "--xmax", "1e39"}, ProgressCase::Terminal, ProgressCase::Shown, 1,
+       "tobrisk-render: Floating-point fault (invalid operation) at pixel (0, 0)"},
+      {"a render of a few seconds shows it unasked",
+       {"--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin", "0.1",
+        "--ymax", "0.11"},
+       ProgressCase::Terminal, ProgressCase::ShownIfSlow, 0, ""},
+      {"a render of a few seconds into a file shows nothing",
+       {"--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin", "0.1",
+        "--ymax", "0.11"},
+       ProgressCase::File, ProgressCase::Hidden, 0, ""},
+  };
+  const std::string png = (folder_ / "progress.png").string();
+  constexpr std::string_view kClear = "\r\x1b[K";
+  for (const ProgressCase& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"-o", png});
+    const auto start = std::chrono::steady_clock::now();
+    if (c.stderrIs == ProgressCase::Closed) {
+      // A file opened with descriptor 2 free takes it; no progress may land there.
+      std::string command = TOBRISK_RENDER_PATH;
+      for (const std::string& argument : arguments) command += " '" + argument + "'";
+      EXPECT_EQ(std::system((command + " 2>&-").c_str()), 0) << c.name;
+      EXPECT_TRUE(ReadPng(png).has_value()) << c.name;
+      continue;
+    }
+    const ToolRun run = c.stderrIs == ProgressCase::Terminal ? RunToolOnTerminal(TOBRISK_RENDER_PATH, arguments, folder_)
+                                                             : Run(arguments);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
+    // Shown after a second on a terminal; a run under 1.2 s may rightly show nothing.
+    const bool shown = c.progress == ProgressCase::Shown ||
+                       (c.progress == ProgressCase::ShownIfSlow && took > std::chrono::milliseconds(1200));
+    std::string rest = run.err;
+    if (!c.message.empty()) {
+      const std::size_t at = rest.find(c.message);
+      ASSERT_NE(at, std::string::npos) << c.name << ": " << run.err;
+      EXPECT_EQ(rest.find('\n', at), rest.size() - 1) << c.name << ": the message must be the one last line";
+      rest.resize(at);
+    }
+    if (!shown) {
+      if (c.progress != ProgressCase::ShownIfSlow) {
+        EXPECT_EQ(rest, "") << c.name;
+      }
+      continue;
+    }
+    EXPECT_NE(rest.find(" rows, "), std::string::npos) << c.name << ": " << run.err;
+    EXPECT_NE(rest.find("%, "), std::string::npos) << c.name << ": " << run.err;
+    if (c.stderrIs == ProgressCase::Terminal) {
+      // Each update redraws the line, and the last thing written clears it.
+      EXPECT_TRUE(rest.starts_with(kClear)) << c.name << ": " << run.err;
+      EXPECT_TRUE(rest.ends_with(kClear)) << c.name << ": " << run.err;
+      EXPECT_EQ(rest.find('\n'), std::string::npos) << c.name << ": the line must not scroll";
+    } else {
+      EXPECT_EQ(rest.find('\x1b'), std::string::npos) << c.name << ": a file needs no terminal controls";
+      EXPECT_TRUE(rest.ends_with("\n")) << c.name;
+    }
+  }
+}
+
 TEST_F(RenderTool, UsageErrorsExitWithStatus2) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"--xmin", "abc", "-o", "x.png"}, std::vector<std::string>{"--size", "0x0", "-o", "x.png"},
@@ -182,6 +264,11 @@ TEST_F(RenderTool, UsageErrorsExitWithStatus2) {
   const ToolRun help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage:"), std::string::npos);
+  const ToolRun version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tobrisk-render " + std::string(kVersion) + "\n");
+  const int fullDisk = std::system((std::string(TOBRISK_RENDER_PATH) + " --version >/dev/full 2>/dev/null").c_str());
+  EXPECT_TRUE(WIFEXITED(fullDisk) && WEXITSTATUS(fullDisk) == 1) << "a version that cannot be written is a failure";
 }
 
 }  // namespace

@@ -7,7 +7,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-set(expected bin/tobrisk share/applications/tobrisk.desktop)
+set(expected bin/tobrisk bin/tobrisk-render share/applications/tobrisk.desktop
+    share/man/man1/tobrisk.1.gz share/man/man1/tobrisk-render.1.gz)
 foreach(size 16 24 32 48 64 128 256)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/tobrisk.png)
 endforeach()

@@ -1,0 +1,128 @@
+#include "tools/progress_line.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <utility>
+
+namespace tobrisk {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr std::string_view kClearLine = "\r\x1b[K";
+
+// M:SS, or H:MM:SS from an hour on.
+std::string Duration(std::int64_t seconds) {
+  const auto twoDigits = [](std::int64_t value) {
+    return std::string(value < 10 ? "0" : "") + std::to_string(value);
+  };
+  const std::int64_t hours = seconds / 3600;
+  const std::int64_t minutes = seconds / 60 % 60;
+  if (hours > 0) return std::to_string(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(seconds % 60);
+  return std::to_string(minutes) + ":" + twoDigits(seconds % 60);
+}
+
+// Only the foreground job draws on the terminal: a render sent to the
+// background must not write over what the user types next.
+bool InForeground(int fd) { return ::tcgetpgrp(fd) == ::getpgrp(); }
+
+}  // namespace
+
+std::string FormatProgress(int rowsDone, int rows, milliseconds elapsed) {
+  const std::int64_t done = rowsDone;
+  const std::int64_t all = rows > 0 ? rows : 1;
+  std::string text = std::to_string(rowsDone) + " of " + std::to_string(rows) + " rows, " +
+                     std::to_string(done * 100 / all) + "%, " + Duration(elapsed.count() / 1000) + " elapsed";
+  if (done > 0 && done < all) {
+    // Rounded up: "0:00 left" would claim the render is as good as done.
+    const std::int64_t remainingMs = elapsed.count() * (all - done) / done;
+    text += ", about " + Duration((remainingMs + 999) / 1000) + " left";
+  }
+  return text;
+}
+
+ProgressLine::ProgressLine(int fd, int rows, std::function<int()> rowsDone, Timing timing)
+    : fd_(fd), rows_(rows), rowsDone_(std::move(rowsDone)), timing_(timing), onTerminal_(::isatty(fd) == 1),
+      start_(std::chrono::steady_clock::now()) {
+  // Shown from the start means before the first row, however quick the render.
+  if (timing_.firstShown.count() <= 0) Show();
+  thread_ = std::thread([this] { Loop(); });
+}
+
+ProgressLine::~ProgressLine() {
+  {
+    const std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_one();
+  thread_.join();
+  if (shown_) Write(std::string(kClearLine));
+}
+
+void ProgressLine::Loop() {
+  std::unique_lock lock(mutex_);
+  auto next = start_ + std::max(timing_.firstShown, timing_.interval);
+  while (!wake_.wait_until(lock, next, [this] { return stop_; })) {
+    Show();
+    next += timing_.interval;
+    // A thread that slept through several updates draws once, not once per missed turn.
+    const auto now = std::chrono::steady_clock::now();
+    if (next < now) next = now + timing_.interval;
+  }
+}
+
+void ProgressLine::Show() {
+  const auto elapsed = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start_);
+  std::string text = FormatProgress(rowsDone_(), rows_, elapsed);
+  if (!onTerminal_) {
+    Write(text + "\n");
+    return;
+  }
+  if (!InForeground(fd_)) return;
+  // A line wider than the terminal would wrap, and the carriage return would
+  // then redraw only its last part.
+  winsize size{};
+  if (::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 && text.size() >= size.ws_col) {
+    text.resize(size.ws_col - 1U);
+  }
+  Write(std::string(kClearLine) + text);
+  shown_ = true;
+}
+
+// Progress is a courtesy: a write that fails is dropped, never reported.
+void ProgressLine::Write(const std::string& text) const {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const ssize_t written = ::write(fd_, text.data() + at, text.size() - at);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    at += static_cast<std::size_t>(written);
+  }
+}
+
+ProgressMode UsableProgressMode(ProgressMode asked) {
+  return ::fcntl(STDERR_FILENO, F_GETFD) == -1 ? ProgressMode::Never : asked;
+}
+
+std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode, int rows, std::function<int()> rowsDone) {
+  constexpr milliseconds kInterval{250};
+  switch (mode) {
+    case ProgressMode::Never:
+      return nullptr;
+    case ProgressMode::Always:
+      return std::make_unique<ProgressLine>(STDERR_FILENO, rows, std::move(rowsDone),
+                                            ProgressLine::Timing{milliseconds{0}, kInterval});
+    case ProgressMode::Auto:
+      if (::isatty(STDERR_FILENO) != 1) return nullptr;
+      return std::make_unique<ProgressLine>(STDERR_FILENO, rows, std::move(rowsDone),
+                                            ProgressLine::Timing{milliseconds{1000}, kInterval});
+  }
+  return nullptr;
+}
+
+}  // namespace tobrisk

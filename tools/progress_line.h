@@ -1,0 +1,66 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace tobrisk {
+
+// Whether a render shows how far it has got: on a terminal when it takes a
+// while (Auto), always and from the start (Always), or never (Never).
+enum class ProgressMode { Auto, Always, Never };
+
+// One line of progress: "540 of 1080 rows, 50%, 0:03 elapsed, about 0:03 left".
+// The estimate assumes the rows still to come take as long as those done.
+[[nodiscard]] std::string FormatProgress(int rowsDone, int rows, std::chrono::milliseconds elapsed);
+
+// Redraws the progress of a render on one line of `fd` a few times a second,
+// from a thread of its own, so the render itself only counts its rows.
+// On a terminal the line is drawn over itself and cleared when this ends
+// (finished or failed), so what follows starts on a clean line; elsewhere
+// each update is a line of its own.
+class ProgressLine {
+ public:
+  struct Timing {
+    std::chrono::milliseconds firstShown;  // nothing for renders quicker than this
+    std::chrono::milliseconds interval;
+  };
+
+  ProgressLine(int fd, int rows, std::function<int()> rowsDone, Timing timing);
+  ~ProgressLine();
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+ private:
+  void Loop();
+  void Show();
+  void Write(const std::string& text) const;
+
+  int fd_;
+  int rows_;
+  std::function<int()> rowsDone_;
+  Timing timing_;
+  bool onTerminal_;
+  bool shown_ = false;  // a line is on the terminal that must be cleared
+  std::chrono::steady_clock::time_point start_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+// `asked`, or Never when standard error is closed: a file opened after this
+// could take its descriptor, and progress written there would corrupt it.
+// Call before opening any file.
+[[nodiscard]] ProgressMode UsableProgressMode(ProgressMode asked);
+
+// The progress of a render of `rows` rows on standard error, as `mode` asks;
+// null when there is nothing to show.
+[[nodiscard]] std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode, int rows,
+                                                                    std::function<int()> rowsDone);
+
+}  // namespace tobrisk
