@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "tools/signals.h"
+
 namespace tobrisk {
 namespace {
 
@@ -61,7 +63,10 @@ ProgressLine::~ProgressLine() {
   }
   wake_.notify_one();
   thread_.join();
-  if (shown_) Write(std::string(kClearLine));
+  if (shown_) {
+    Write(std::string(kClearLine));
+    ClearLineOnSignal(-1);
+  }
 }
 
 void ProgressLine::Loop() {
@@ -91,6 +96,7 @@ void ProgressLine::Show() {
     text.resize(size.ws_col - 1U);
   }
   Write(std::string(kClearLine) + text);
+  if (!shown_) ClearLineOnSignal(fd_);
   shown_ = true;
 }
 

@@ -1,7 +1,5 @@
 // tobrisk-render: the window's Draw, into a PNG file of any size.
 
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -70,10 +68,7 @@ int Run(const std::vector<std::string_view>& arguments) {
     return 2;
   }
   if (std::holds_alternative<VersionRequested>(parsed)) {
-    std::cout << kProgram << ' ' << kVersion << '\n' << std::flush;
-    if (std::cout) return 0;
-    std::cerr << kProgram << ": cannot write standard output: " << std::strerror(errno) << '\n';
-    return 1;
+    return PrintToStandardOutput(kProgram, std::string(kProgram) + ' ' + std::string(kVersion) + '\n');
   }
   try {
     Render(std::get<RenderOptions>(parsed));

@@ -25,10 +25,15 @@ std::array<Slot, 8> slots;
 enum State : int { kFree, kHeld, kDying };
 std::atomic<int> state{kFree};
 std::atomic<int> waitingSignal{0};
+std::atomic<int> lineToClear{-1};
 int heldDepth = 0;  // holds nest; only the outermost one takes and gives back the state
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
 [[noreturn]] void RemoveTemporariesAndDie(int signal) {
+  if (const int fd = lineToClear.load(); fd >= 0) {
+    constexpr char kClear[] = "\r\x1b[K";
+    [[maybe_unused]] const auto ignored = ::write(fd, kClear, sizeof kClear - 1);
+  }
   for (Slot& slot : slots) {
     if (slot.used.load()) ::unlink(slot.path);
   }
@@ -82,6 +87,8 @@ int RemoveOnSignal(const char* path) noexcept {
 void KeepOnSignal(int slot) noexcept {
   if (slot >= 0 && slot < static_cast<int>(slots.size())) slots[static_cast<std::size_t>(slot)].used.store(false);
 }
+
+void ClearLineOnSignal(int fd) noexcept { lineToClear.store(fd); }
 
 InterruptsHeld::InterruptsHeld() noexcept {
   if (heldDepth++ > 0) return;

@@ -17,6 +17,10 @@ int RemoveOnSignal(const char* path) noexcept;
 // Stops removing the file in `slot` (it was renamed into place or removed); -1 is ignored.
 void KeepOnSignal(int slot) noexcept;
 
+// A terminal on `fd` shows a line that an interrupt should clear before the
+// shell prints its prompt over it; -1 when none does.
+void ClearLineOnSignal(int fd) noexcept;
+
 // While alive, an interrupt waits: several renames that belong together all
 // happen before the program ends. One that came meanwhile ends it on release.
 // Works whichever thread a signal reaches; hold from one thread only.
