@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include <cstdint>
 #include <cstdio>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -180,14 +182,19 @@ TEST_F(RenderTool, UnwritableDestinationsFailClearly) {
   struct Case {
     std::string path;
     std::string message;
+    std::vector<std::string> arguments = {};
   };
   const Case cases[] = {
       {(folder_ / "missing" / "x.png").string(), "No such file or directory"},
       {folder_.string(), "is a directory"},
       {"/dev/full", "No space left on device"},
+      // Fails while later blocks of the picture are still being deflated.
+      {"/dev/full", "No space left on device", {"--size", "6000x4000", "--iterations", "1"}},
   };
   for (const Case& c : cases) {
-    const ToolRun run = Run({"-o", c.path});
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"-o", c.path});
+    const ToolRun run = Run(arguments);
     EXPECT_EQ(run.status, 1) << c.path;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
@@ -195,6 +202,38 @@ TEST_F(RenderTool, UnwritableDestinationsFailClearly) {
   struct stat device {};
   ASSERT_EQ(::stat("/dev/full", &device), 0);
   EXPECT_TRUE(S_ISCHR(device.st_mode)) << "the device must be written, never replaced";
+}
+
+TEST_F(RenderTool, TheWriterRefusesRowsThatDoNotFit) {
+  struct Case {
+    const char* name;
+    int rowsBefore;     // rows of the right width first
+    int width;          // of the next row
+    bool finishInstead; // finish instead of writing that row
+  };
+  const Case cases[] = {
+      {"a row too narrow", 0, 3, false},
+      {"a row too wide", 1, 5, false},
+      {"a row past the last", 2, 4, false},
+      {"finishing before the last row", 1, 4, true},
+  };
+  for (const Case& c : cases) {
+    const fs::path path = folder_ / "misuse.png";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    {
+      PngRowWriter png(file, path.string(), 4, 2);
+      const std::vector<std::uint8_t> row(4, 1);
+      for (int i = 0; i < c.rowsBefore; ++i) png.WriteRow(row);
+      const std::vector<std::uint8_t> next(static_cast<std::size_t>(c.width), 1);
+      if (c.finishInstead) {
+        EXPECT_THROW(png.Finish(), std::logic_error) << c.name;
+      } else {
+        EXPECT_THROW(png.WriteRow(next), std::logic_error) << c.name;
+      }
+    }
+    std::fclose(file);
+  }
 }
 
 TEST_F(RenderTool, ReplacesAnExistingFileAndKeepsItsPermissions) {
