@@ -12,7 +12,7 @@ FUZZ_SMOKE_SECONDS ?= 15
 
 # Everything the build, the tests and the benchmarks need from Debian.
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            libpng-dev libhwy-dev libtbb-dev qt6-base-dev libgl-dev xvfb xauth \
+            libpng-dev zlib1g-dev libhwy-dev libtbb-dev qt6-base-dev libgl-dev xvfb xauth \
             clang libclang-rt-14-dev time desktop-file-utils fonts-dejavu-core
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

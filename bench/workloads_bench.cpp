@@ -1,6 +1,7 @@
 // The render pass workloads W1 ... W6: the reference pass and the fast pass
-// (one thread and every core) side by side in one process, then one summary
-// line per workload.
+// (one thread and every core) side by side in one process, the window's Draw
+// (W0) and a plain double kernel as yardsticks, then one summary line per
+// workload.
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,17 +11,24 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <map>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench/pixel_iterations.h"
+#include "bench/plain_double_kernel.h"
 #include "bench/plain_float_kernel.h"
+#include "bench/summary.h"
 #include "engine/fast_kernels.h"
 #include "engine/fast_pass.h"
 #include "engine/render_pass.h"
 #include "platform/picture.h"
+
+#ifdef TOBRISK_BENCH_WINDOW
+#include "bench/window_bench.h"
+#endif
 
 extern char** environ;
 
@@ -153,6 +161,17 @@ void Tool(benchmark::State& state, const ToolWorkload& w) {
   std::remove(peakFile.c_str());
 }
 
+// The plain double kernel on a workload's view, at its size and limit.
+void PlainDouble(benchmark::State& state, const Workload& w) {
+  const PlainDoubleView view{w.params.XMin, w.params.XMax, w.params.YMin, w.params.YMax, w.width, w.height,
+                             w.params.MaxIter};
+  std::vector<std::uint8_t> bits(PlainDoubleBytes(view));
+  for (auto _ : state) {
+    PlainDoubleBits(view, bits);
+    benchmark::DoNotOptimize(bits.data());
+  }
+}
+
 void RegisterAll() {
   for (const Workload& w : PassWorkloads()) {
     const std::string name = w.name;
@@ -181,69 +200,54 @@ void RegisterAll() {
         ->Repetitions(3);
     benchmark::RegisterBenchmark((name + "/fast").c_str(), Tool, w)->Repetitions(3)->Iterations(1);
   }
+  benchmark::RegisterBenchmark("W6/plain_double", PlainDouble, ToolWorkloads()[1].sample)->Repetitions(3)->Iterations(1);
 }
 
-// Keeps the median of every benchmark, for the summary.
-class MedianKeeper final : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
-      Median& m = medians[run.run_name.function_name];
-      m.ms = run.GetAdjustedRealTime() * Milliseconds(run.time_unit);
-      const auto scale = run.counters.find("scale");
-      m.scale = scale == run.counters.end() ? 1.0 : scale->second.value;
-      const auto peak = run.counters.find("peak_rss_MiB");
-      m.peakMiB = peak == run.counters.end() ? 0.0 : peak->second.value;
-    }
+// The summary line of a workload from the medians, with its pixel-iterations.
+std::optional<SummaryLine> Summarise(const MedianKeeper& keeper, const std::string& name,
+                                     const Workload& view) {
+  const auto* fast = keeper.Find(name + "/fast");
+  if (fast == nullptr) return std::nullopt;
+  SummaryLine line;
+  line.workload = name;
+  line.fastMs = fast->ms;
+  if (const auto* reference = keeper.Find(name + "/reference")) {
+    line.referenceMs = reference->ms * reference->scale;
+    line.referenceScaled = reference->scale != 1.0;
   }
-  struct Median {
-    double ms = 0;
-    double scale = 1;
-    double peakMiB = 0;
-  };
-  std::map<std::string, Median> medians;
-
- private:
-  static double Milliseconds(benchmark::TimeUnit unit) {
-    switch (unit) {
-      case benchmark::kNanosecond: return 1e-6;
-      case benchmark::kMicrosecond: return 1e-3;
-      case benchmark::kMillisecond: return 1.0;
-      case benchmark::kSecond: return 1e3;
-    }
-    return 1.0;
-  }
-};
+  if (const auto* one = keeper.Find(name + "/fast_1thread")) line.fastOneThreadMs = one->ms;
+  if (fast->peakMiB > 0) line.peakMiB = fast->peakMiB;
+  if (const auto* plain = keeper.Find(name + "/plain_double")) line.plainDoubleMs = plain->ms;
+  line.pixelIterations = PixelIterations(view.params, view.width, view.height);
+  return line;
+}
 
 }  // namespace
 }  // namespace tobrisk
 
 int main(int argc, char** argv) {
-  using tobrisk::MedianKeeper;
+  using namespace tobrisk;
   benchmark::Initialize(&argc, argv);
-  tobrisk::RegisterAll();
+#ifdef TOBRISK_BENCH_WINDOW
+  const WindowWorkload window(argc, argv);  // first, so W0 runs before W1
+#endif
+  RegisterAll();
   MedianKeeper keeper;
   benchmark::RunSpecifiedBenchmarks(&keeper);
-  const auto& m = keeper.medians;
-  const auto find = [&m](const std::string& name) -> const MedianKeeper::Median* {
-    const auto it = m.find(name);
-    return it == m.end() ? nullptr : &it->second;
-  };
   std::printf("\nMedians; reference times marked * were measured on a coarser grid of the same view and scaled by the pixel ratio.\n");
-  for (const char* w : {"W1", "W2", "W3", "W4a", "W4b", "W5", "W6"}) {
-    const auto* reference = find(std::string(w) + "/reference");
-    const auto* fast = find(std::string(w) + "/fast");
-    if (reference == nullptr || fast == nullptr) continue;
-    const double referenceMs = reference->ms * reference->scale;
-    std::printf("%s reference_ms=%.3f%s fast_ms=%.3f ratio=%.1f", w, referenceMs, reference->scale != 1.0 ? "*" : "",
-                fast->ms, referenceMs / fast->ms);
-    if (const auto* one = find(std::string(w) + "/fast_1thread")) std::printf(" fast_1thread_ms=%.3f", one->ms);
-    if (fast->peakMiB > 0) std::printf(" peak_rss_MiB=%.1f", fast->peakMiB);
-    std::printf("\n");
+  const Workload& w1 = PassWorkloads()[0];
+  if (auto line = Summarise(keeper, "W0", w1)) {
+    if (const auto* drawnInMemory = keeper.Find("W1/fast")) line->w1FastMs = drawnInMemory->ms;
+    PrintSummaryLine(*line);
   }
-  if (const auto* plain = find("exactness/plain_float"), *exact = find("exactness/exact_no_cycles"); plain && exact) {
+  for (const Workload& w : PassWorkloads()) {
+    if (const auto line = Summarise(keeper, w.name, w)) PrintSummaryLine(*line);
+  }
+  for (const ToolWorkload& w : ToolWorkloads()) {
+    if (const auto line = Summarise(keeper, w.name, w.sample)) PrintSummaryLine(*line);
+  }
+  if (const auto* plain = keeper.Find("exactness/plain_float"), *exact = keeper.Find("exactness/exact_no_cycles");
+      plain && exact) {
     std::printf("exactness plain_float_ms=%.3f exact_no_cycles_ms=%.3f cost=%.2fx\n", plain->ms, exact->ms,
                 exact->ms / plain->ms);
   }

@@ -1,7 +1,7 @@
 # `make package` (cpack -G DEB in the build folder): one Debian package with
 # both programs, the desktop entry, the icons and the manual pages. Its
 # Depends are worked out by dpkg-shlibdeps from the libraries the programs
-# link, so apt installs Qt, TBB and libpng along with it.
+# link, so apt installs Qt, TBB and zlib along with it.
 
 set(TOBRISK_MAINTAINER "Tobrisk developers <tobrisk@example.org>")
 set(TOBRISK_DEBIAN_RELEASE 1)

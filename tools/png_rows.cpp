@@ -1,88 +1,89 @@
 #include "tools/png_rows.h"
 
+#include <array>
 #include <cerrno>
-#include <csetjmp>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
 
-#include <zlib.h>  // the compression strategy
+#include <zlib.h>
 
 #include "engine/palette.h"
 
 namespace tobrisk {
 namespace {
 
-// libpng reports errors by longjmp; the message is kept for the exception
-// thrown once control is back in a frame without live C++ objects in between.
-void KeepError(png_structp png, png_const_charp message) {
-  auto* error = static_cast<std::string*>(png_get_error_ptr(png));
-  *error = message;
-  png_longjmp(png, 1);
+void PutBigEndian(std::uint8_t* at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
 }
-
-void IgnoreWarning(png_structp, png_const_charp) {}
-
-// libpng's own writer says only "Write Error"; this one says why.
-void WriteToStream(png_structp png, png_bytep data, png_size_t length) {
-  auto* stream = static_cast<std::FILE*>(png_get_io_ptr(png));
-  errno = 0;
-  if (std::fwrite(data, 1, length, stream) != length) png_error(png, errno != 0 ? std::strerror(errno) : "write failed");
-}
-
-void FlushStream(png_structp png) { std::fflush(static_cast<std::FILE*>(png_get_io_ptr(png))); }
 
 }  // namespace
 
-PngRowWriter::PngRowWriter(std::FILE* stream, std::string name, int width, int height)
-    : name_(std::move(name)), width_(width) {
-  png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error_, KeepError, IgnoreWarning);
-  if (png_ != nullptr) info_ = png_create_info_struct(png_);
-  if (png_ == nullptr || info_ == nullptr) {
-    png_destroy_write_struct(&png_, &info_);
-    throw std::runtime_error("cannot start the PNG encoder");
-  }
-  if (setjmp(png_jmpbuf(png_)) != 0) {
-    png_destroy_write_struct(&png_, &info_);
-    throw std::runtime_error("cannot write " + name_ + ": " + error_);
-  }
-  png_set_write_fn(png_, stream, WriteToStream, FlushStream);
-  png_set_IHDR(png_, info_, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 4,
-               PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_color palette[Palette16.size()];
+PngRowWriter::PngRowWriter(std::FILE* stream, std::string name, int width, int height, std::size_t blockBytes)
+    : stream_(stream), name_(std::move(name)), width_(width), height_(height),
+      filtered_(1 + (static_cast<std::size_t>(width > 0 ? width : 0) + 1) / 2),
+      // Escape-time pictures are long runs of one index: run-length matching
+      // finds nearly all there is to find, in a fraction of the default's time.
+      deflate_([this](std::span<const std::uint8_t> piece) { WriteChunk("IDAT", piece); }, 1, Z_RLE, blockBytes) {
+  if (width <= 0 || height <= 0) throw std::invalid_argument("a PNG needs at least one pixel");
+  static constexpr unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  WriteBytes(kSignature, sizeof kSignature);
+  std::array<std::uint8_t, 13> header{};
+  PutBigEndian(&header[0], static_cast<std::uint32_t>(width));
+  PutBigEndian(&header[4], static_cast<std::uint32_t>(height));
+  header[8] = 4;  // bits per index
+  header[9] = 3;  // indexed colour; compression, filtering and interlace stay 0
+  WriteChunk("IHDR", header);
+  std::array<std::uint8_t, 3 * Palette16.size()> palette{};
   for (std::size_t i = 0; i < Palette16.size(); ++i) {
-    palette[i] = png_color{Palette16[i].red, Palette16[i].green, Palette16[i].blue};
+    palette[3 * i] = Palette16[i].red;
+    palette[3 * i + 1] = Palette16[i].green;
+    palette[3 * i + 2] = Palette16[i].blue;
   }
-  png_set_PLTE(png_, info_, palette, static_cast<int>(Palette16.size()));
-  // Palette pictures compress best unfiltered.
-  png_set_filter(png_, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-  // Escape-time pictures are long runs of one index: run-length matching
-  // finds nearly all there is to find, in a fraction of the default's time,
-  // which matters when the PNG is written while later rows are computed.
-  png_set_compression_strategy(png_, Z_RLE);
-  png_set_compression_level(png_, 1);
-  png_write_info(png_, info_);
-  packed_.resize((static_cast<std::size_t>(width) + 1) / 2);
+  WriteChunk("PLTE", palette);
 }
-
-PngRowWriter::~PngRowWriter() { png_destroy_write_struct(&png_, &info_); }
 
 void PngRowWriter::WriteRow(std::span<const std::uint8_t> indices) {
   if (static_cast<int>(indices.size()) != width_) throw std::logic_error("PNG row of the wrong width");
-  // Two indices per byte, the left one in the high half; a loop the compiler
-  // vectorises, where libpng's own packing goes byte by byte.
+  if (rowsWritten_ == height_) throw std::logic_error("more PNG rows than the picture has");
+  // Filter type 0: palette pictures compress best unfiltered. Then two
+  // indices per byte, the left one in the high half, in a loop that vectorises.
+  filtered_[0] = 0;
+  std::uint8_t* packed = filtered_.data() + 1;
   const std::size_t pairs = indices.size() / 2;
   for (std::size_t i = 0; i < pairs; ++i) {
-    packed_[i] = static_cast<std::uint8_t>((indices[2 * i] << 4) | (indices[2 * i + 1] & 0x0F));
+    packed[i] = static_cast<std::uint8_t>((indices[2 * i] << 4) | (indices[2 * i + 1] & 0x0F));
   }
-  if (indices.size() % 2 != 0) packed_[pairs] = static_cast<std::uint8_t>(indices.back() << 4);
-  if (setjmp(png_jmpbuf(png_)) != 0) throw std::runtime_error("cannot write " + name_ + ": " + error_);
-  png_write_row(png_, packed_.data());
+  if (indices.size() % 2 != 0) packed[pairs] = static_cast<std::uint8_t>(indices.back() << 4);
+  deflate_.Write(filtered_);
+  ++rowsWritten_;
 }
 
 void PngRowWriter::Finish() {
-  if (setjmp(png_jmpbuf(png_)) != 0) throw std::runtime_error("cannot write " + name_ + ": " + error_);
-  png_write_end(png_, nullptr);
+  if (rowsWritten_ != height_) throw std::logic_error("a PNG finished before its last row");
+  deflate_.Finish();
+  WriteChunk("IEND", {});
+}
+
+void PngRowWriter::WriteChunk(std::string_view type, std::span<const std::uint8_t> data) {
+  std::array<std::uint8_t, 8> head{};
+  PutBigEndian(&head[0], static_cast<std::uint32_t>(data.size()));
+  std::memcpy(&head[4], type.data(), 4);
+  uLong crc = crc32_z(0, &head[4], 4);
+  // (zlib reads no data at a null pointer: it returns the starting value instead.)
+  if (!data.empty()) crc = crc32_z(crc, data.data(), data.size());
+  std::array<std::uint8_t, 4> tail{};
+  PutBigEndian(tail.data(), static_cast<std::uint32_t>(crc));
+  WriteBytes(head.data(), head.size());
+  WriteBytes(data.data(), data.size());
+  WriteBytes(tail.data(), tail.size());
+}
+
+void PngRowWriter::WriteBytes(const void* data, std::size_t size) {
+  errno = 0;
+  if (size > 0 && std::fwrite(data, 1, size, stream_) != size) {
+    throw std::runtime_error("cannot write " + name_ + ": " + (errno != 0 ? std::strerror(errno) : "write failed"));
+  }
 }
 
 }  // namespace tobrisk

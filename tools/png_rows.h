@@ -1,36 +1,44 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include <png.h>
+#include "tools/parallel_deflate.h"
 
 namespace tobrisk {
 
 // Streams an indexed PNG in the 16-colour palette, one row at a time, so
-// memory does not grow with the picture.
+// memory does not grow with the picture. The rows are deflated on every core.
 class PngRowWriter {
  public:
-  // Throws std::runtime_error when libpng cannot start.
-  PngRowWriter(std::FILE* stream, std::string name, int width, int height);
-  ~PngRowWriter();
+  // `blockBytes` is how much of the picture's data is deflated as one piece.
+  // Throws std::invalid_argument for an empty picture, std::runtime_error when the header cannot be written.
+  PngRowWriter(std::FILE* stream, std::string name, int width, int height,
+               std::size_t blockBytes = ParallelDeflate::kDefaultBlockBytes);
   PngRowWriter(const PngRowWriter&) = delete;
   PngRowWriter& operator=(const PngRowWriter&) = delete;
 
   // One palette index (0 ... 15) per pixel; rows in order from the top.
   void WriteRow(std::span<const std::uint8_t> indices);
+  // Throws std::logic_error unless every row was written.
   void Finish();
 
  private:
-  png_structp png_ = nullptr;
-  png_infop info_ = nullptr;
+  void WriteChunk(std::string_view type, std::span<const std::uint8_t> data);
+  void WriteBytes(const void* data, std::size_t size);
+
+  std::FILE* stream_;
   std::string name_;  // for messages
-  std::string error_;
-  std::vector<std::uint8_t> packed_;  // one row, two indices per byte
   int width_;
+  int height_;
+  int rowsWritten_ = 0;
+  std::vector<std::uint8_t> filtered_;  // one row: its filter type, then two indices per byte
+  ParallelDeflate deflate_;
 };
 
 }  // namespace tobrisk

@@ -20,6 +20,8 @@ class DrawingArea final : public QFrame, public PlotSurface {
   [[nodiscard]] float Width() const override;
   [[nodiscard]] float Height() const override;
   void Plot(std::int16_t col, std::int16_t row, Colour colour) override;
+  // A row of counts at once, straight into the image's scan line.
+  void PlotRow(std::int16_t row, std::span<const EscapeCount> counts) override;
 
   [[nodiscard]] const QImage& Image() const { return image_; }
 
@@ -27,6 +29,8 @@ class DrawingArea final : public QFrame, public PlotSurface {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void RequestRepaint();
+
   QImage image_;
   bool repaintPending_ = false;
 };

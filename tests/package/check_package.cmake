@@ -26,7 +26,7 @@ foreach(file IN LISTS expected)
 endforeach()
 
 execute_process(COMMAND dpkg-deb -f ${packages} Depends Section OUTPUT_VARIABLE fields COMMAND_ERROR_IS_FATAL ANY)
-foreach(needed "libqt6widgets6" "libtbb12" "libpng16-16" "Section: graphics")
+foreach(needed "libqt6widgets6" "libtbb12" "zlib1g" "Section: graphics")
   string(FIND "${fields}" "${needed}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "the control fields lack ${needed}:\n${fields}")

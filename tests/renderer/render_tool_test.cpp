@@ -13,14 +13,20 @@
 #include <string>
 #include <vector>
 
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/png_file.h"
 #include "tests/support/terminal_run.h"
 #include "tests/support/tool_run.h"
 #include "tobrisk/version.h"
+#include "tools/png_rows.h"
+#include "tools/streaming_surface.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {
@@ -48,34 +54,70 @@ class RenderTool : public testing::Test {
   fs::path folder_;
 };
 
-std::optional<Picture> ReadPng(const fs::path& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return std::nullopt;
-  image.format = PNG_FORMAT_RGB;
-  std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
-  if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) return std::nullopt;
-  Picture picture(static_cast<int>(image.width), static_cast<int>(image.height));
-  for (std::size_t i = 0; i < pixels.size() / 3; ++i) {
-    picture.Plot(static_cast<std::int16_t>(i % image.width), static_cast<std::int16_t>(i / image.width),
-                 Colour{pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2]});
-  }
-  return picture;
-}
-
 Picture DrawInMemory(const FieldTexts& texts, bool mandelbrot, int width, int height) {
   Picture picture(width, height);
   Draw(texts, mandelbrot, picture);
   return picture;
 }
 
-TEST_F(RenderTool, DefaultPictureMatchesTheDrawCommand) {
-  const fs::path png = folder_ / "default.png";
-  const ToolRun run = Run({"-o", png.string()});
-  ASSERT_EQ(run.status, 0) << run.err;
-  const std::optional<Picture> written = ReadPng(png);
-  ASSERT_TRUE(written.has_value());
-  EXPECT_EQ(*written, DrawInMemory({"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"}, true, 320, 200));
+TEST_F(RenderTool, PicturesMatchTheDrawCommand) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    FieldTexts texts;
+    int width, height;
+  };
+  const Case cases[] = {
+      {"the default picture", {}, {"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"}, 320, 200},
+      // 1,501 bytes a row: three blocks deflated apart, the last one short.
+      {"a picture of several deflated blocks and an odd width",
+       {"--size", "3001x1500", "--xmin", "-1.5", "--xmax", "0.5", "--ymin", "-1", "--ymax", "1", "--iterations", "50"},
+       {"-1.5", "0.5", "-1", "1", "50", "0.3", "0.6"}, 3001, 1500},
+  };
+  for (const Case& c : cases) {
+    const fs::path png = folder_ / "picture.png";
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"-o", png.string()});
+    const ToolRun run = Run(arguments);
+    ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+    std::string problem;
+    const std::optional<Picture> written = ReadPng(png, &problem);
+    ASSERT_TRUE(written.has_value()) << c.name << ": " << problem;
+    EXPECT_TRUE(*written == DrawInMemory(c.texts, true, c.width, c.height)) << c.name;
+  }
+}
+
+// The writer on its own, with blocks small enough to cut rows anywhere.
+TEST_F(RenderTool, DeflatedBlocksJoinIntoOneValidPicture) {
+  struct Case {
+    const char* name;
+    int width, height;
+    std::size_t blockBytes;
+  };
+  const Case cases[] = {
+      {"blocks end inside rows", 97, 61, 7},
+      {"one row a block", 64, 40, 33},
+      {"one byte a block", 9, 5, 1},
+      {"a single pixel", 1, 1, 1 << 20},
+      {"the whole picture in one block", 320, 200, 1 << 20},
+  };
+  const FieldTexts texts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+  for (const Case& c : cases) {
+    const fs::path path = folder_ / "blocks.png";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    {
+      PngRowWriter png(file, path.string(), c.width, c.height, c.blockBytes);
+      StreamingSurface surface(c.width, c.height, png, nullptr);
+      Draw(texts, true, surface);
+      png.Finish();
+    }
+    ASSERT_EQ(std::fclose(file), 0);
+    std::string problem;
+    const std::optional<Picture> written = ReadPng(path, &problem);
+    ASSERT_TRUE(written.has_value()) << c.name << ": " << problem;
+    EXPECT_TRUE(*written == DrawInMemory(texts, true, c.width, c.height)) << c.name;
+  }
 }
 
 TEST_F(RenderTool, JuliaWithCountsMatchesTheDrawCommand) {
@@ -145,14 +187,19 @@ TEST_F(RenderTool, UnwritableDestinationsFailClearly) {
   struct Case {
     std::string path;
     std::string message;
+    std::vector<std::string> arguments = {};
   };
   const Case cases[] = {
       {(folder_ / "missing" / "x.png").string(), "No such file or directory"},
       {folder_.string(), "is a directory"},
       {"/dev/full", "No space left on device"},
+      // Fails while later blocks of the picture are still being deflated.
+      {"/dev/full", "No space left on device", {"--size", "6000x4000", "--iterations", "1"}},
   };
   for (const Case& c : cases) {
-    const ToolRun run = Run({"-o", c.path});
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"-o", c.path});
+    const ToolRun run = Run(arguments);
     EXPECT_EQ(run.status, 1) << c.path;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
@@ -160,6 +207,38 @@ TEST_F(RenderTool, UnwritableDestinationsFailClearly) {
   struct stat device {};
   ASSERT_EQ(::stat("/dev/full", &device), 0);
   EXPECT_TRUE(S_ISCHR(device.st_mode)) << "the device must be written, never replaced";
+}
+
+TEST_F(RenderTool, TheWriterRefusesRowsThatDoNotFit) {
+  struct Case {
+    const char* name;
+    int rowsBefore;     // rows of the right width first
+    int width;          // of the next row
+    bool finishInstead; // finish instead of writing that row
+  };
+  const Case cases[] = {
+      {"a row too narrow", 0, 3, false},
+      {"a row too wide", 1, 5, false},
+      {"a row past the last", 2, 4, false},
+      {"finishing before the last row", 1, 4, true},
+  };
+  for (const Case& c : cases) {
+    const fs::path path = folder_ / "misuse.png";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    {
+      PngRowWriter png(file, path.string(), 4, 2);
+      const std::vector<std::uint8_t> row(4, 1);
+      for (int i = 0; i < c.rowsBefore; ++i) png.WriteRow(row);
+      const std::vector<std::uint8_t> next(static_cast<std::size_t>(c.width), 1);
+      if (c.finishInstead) {
+        EXPECT_THROW(png.Finish(), std::logic_error) << c.name;
+      } else {
+        EXPECT_THROW(png.WriteRow(next), std::logic_error) << c.name;
+      }
+    }
+    std::fclose(file);
+  }
 }
 
 TEST_F(RenderTool, ReplacesAnExistingFileAndKeepsItsPermissions) {

@@ -303,6 +303,9 @@ TEST_F(Form1Test, AnErrorIsReportedAndTheWindowKeepsFieldsAndPixels) {
     std::string message;
   };
   const std::vector<Case> cases{
+      // Only the first pixel of the first row is drawn on the empty area: a row cut short.
+      {"a fault at the second pixel", Field::XMax, "8e10",
+       "Floating-point fault (overflow) at pixel (1, 0), iteration 2, computing Y squared"},
       {"iterations beyond 16 bits", Field::Iterations, "32768", "Overflow: Iterations must lie between -32768 and 32767"},
       {"X Max beyond the single range", Field::XMax, "1e39",
        "Floating-point fault (invalid operation) at pixel (0, 0). X Max \"1e39\" lies beyond the largest single "
