@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/fast_kernels.h"
+#include "engine/settling_discs-inl.h"
 #include "hwy/highway.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -263,57 +264,9 @@ struct OrbitLanes {
     return n > limit ? unescapedCount : static_cast<EscapeCount>(n);
   }
 
-  // A disc around the attracting fixed point of z*z + c (c in the main
-  // cardioid) that the rounded iteration maps into itself, so an orbit that
-  // enters it never escapes. For a centre a, r = |a*a + c - a| and |w| <= rho:
-  //   |f(a + w) - a| <= r + 2|a| rho + rho^2,
-  // and one rounded step lands within eps of the exact f(z): each statement
-  // rounds once to single (relative 2^-24) and twice in double, which for
-  // |z| < 1 stays below 2^-22 (|z|^2 + |c|) + 2^-149 (subnormals), well under
-  // eps = 2^-20 (1 + |c|) + 2^-100. With h = (1 - 2|a|) / 2 > 0 the disc of
-  // radius rho maps into itself when rho^2 - 2h rho + (r + eps) <= 0, that is
-  // for rho between h (1 -+ sqrt(1 - (r + eps) / h^2)). Requiring
-  // 2 (r + eps) <= h^2 makes that range include 0.3 h ... 1.7 h, and 1.6 h
-  // leaves room for the single-precision test in Check. The disc lies within
-  // |z| <= |a| + 1.6 h = 0.8 - 0.6 |a| < 1, so its orbits neither escape nor
-  // overflow.
-  //
-  // The centre need only be near the fixed point: it is found in single
-  // precision and then taken as exact, and every bound that follows is an
-  // upper bound computed in double (|x| + |y| for a modulus, |a| from a
-  // single square root enlarged by 2^-20), with 1e-12 added for the double
-  // rounding of r. No disc (radius2 < 0) where the condition fails.
+  // The settling disc of vector k's orbits (see settling_discs-inl.h).
   HWY_INLINE void FindSettlingDisc(std::size_t k) {
-    using DC = hn::DFromV<Constant>;
-    const DC dc;
-    const VF cxf = hn::DemoteTo(df, cx[k]);  // c is a pair of singles, so exactly
-    const VF cyf = hn::DemoteTo(df, cy[k]);
-    const VF halfF = hn::Set(df, 0.5F);
-    const VF zeroF = hn::Zero(df);
-    const VF u = hn::Sub(hn::Set(df, 1.0F), hn::Mul(hn::Set(df, 4.0F), cxf));  // w = 1 - 4c
-    const VF v = hn::Mul(hn::Set(df, -4.0F), cyf);
-    const VF m = hn::Sqrt(hn::Add(hn::Mul(u, u), hn::Mul(v, v)));
-    const VF sqrtRe = hn::Sqrt(hn::Max(hn::Mul(hn::Add(m, u), halfF), zeroF));
-    const VF sqrtIm = hn::CopySign(hn::Sqrt(hn::Max(hn::Mul(hn::Sub(m, u), halfF), zeroF)), v);
-    const VF aX = hn::Mul(hn::Sub(hn::Set(df, 1.0F), sqrtRe), halfF);  // a = (1 - sqrt(1 - 4c)) / 2
-    const VF aY = hn::Mul(hn::Neg(sqrtIm), halfF);
-    const Constant ax = Arithmetic::Widen(aX);
-    const Constant ay = Arithmetic::Widen(aY);
-    const Constant rx = hn::Sub(hn::Add(hn::Sub(hn::Mul(ax, ax), hn::Mul(ay, ay)), cx[k]), ax);
-    const Constant ry = hn::Sub(hn::Add(hn::Mul(hn::Add(ax, ax), ay), cy[k]), ay);
-    const Constant r = hn::Add(hn::Abs(rx), hn::Abs(ry));
-    const VF absAf = hn::Sqrt(hn::DemoteTo(df, hn::Add(hn::Mul(ax, ax), hn::Mul(ay, ay))));
-    const Constant absA = hn::Mul(Arithmetic::Widen(absAf), hn::Set(dc, 1.0 + 0x1p-20));
-    const Constant absC = hn::Add(hn::Abs(cx[k]), hn::Abs(cy[k]));
-    const Constant one = hn::Set(dc, 1.0);
-    const Constant h = hn::Mul(hn::Sub(one, hn::Add(absA, absA)), hn::Set(dc, 0.5));
-    const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(one, absC)), hn::Set(dc, 0x1p-100 + 1e-12));
-    const Constant slack = hn::Add(hn::Add(r, eps), hn::Add(r, eps));
-    const auto holds = hn::And(hn::Gt(h, hn::Zero(dc)), hn::Le(slack, hn::Mul(h, h)));  // false for NaN
-    const Constant rho = hn::Mul(hn::Set(dc, 1.6), h);
-    centreX[k] = aX;
-    centreY[k] = aY;
-    radius2[k] = hn::DemoteTo(df, hn::IfThenElse(holds, hn::Mul(rho, rho), hn::Set(dc, -1.0)));
+    tobrisk::HWY_NAMESPACE::FindSettlingDisc(df, cx[k], cy[k], centreX[k], centreY[k], radius2[k]);
   }
 
   // Discs for the Mandelbrot points of a block that outlived its first checks.
