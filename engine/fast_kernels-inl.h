@@ -269,16 +269,6 @@ struct OrbitLanes {
     tobrisk::HWY_NAMESPACE::FindSettlingDisc(df, cx[k], cy[k], centreX[k], centreY[k], radius2[k]);
   }
 
-  // Discs for the Mandelbrot points of a block that outlived its first checks.
-  HWY_INLINE void FindSettlingDiscs() {
-    if constexpr (kCycles) {
-      if (!mandelbrot) return;
-      for (std::size_t k = 0; k < K; ++k) {
-        if (!hn::AllFalse(df, active[k])) FindSettlingDisc(k);
-      }
-    }
-  }
-
   // The results of vector k, whose orbits have all ended, as Result gives them.
   HWY_INLINE void StoreResults(std::size_t k, EscapeCount* HWY_RESTRICT to) const {
     const hn::Rebind<std::int32_t, DF> di32;
@@ -294,7 +284,7 @@ struct OrbitLanes {
       cx[k] = Arithmetic::Widen(x);
       cy[k] = Arithmetic::Widen(y);
       Arithmetic::FirstIterate(df, cx[k], cy[k], X[k], Y[k]);
-      radius2[k] = hn::Set(df, -1.0F);  // found later, for the orbits that last
+      radius2[k] = hn::Set(df, -1.0F);  // found below where c may lie in the cardioid or the bulb
     } else {
       X[k] = x;
       Y[k] = y;
@@ -311,6 +301,16 @@ struct OrbitLanes {
     savedX[k] = savedY[k] = strideX[k] = strideY[k] = nan;
     nextSave[k] = count[k];
     active[k] = hn::And(hn::FirstN(df, valid), hn::And(stays, hn::Le(count[k], vLimit)));
+    // [settling discs from the start] Orbits of c inside the main cardioid or
+    // the period-2 bulb end as soon as they are in their disc, most of them here.
+    if constexpr (kCycles) {
+      if (mandelbrot && !hn::AllFalse(df, hn::And(active[k], MayHaveSettlingDisc(df, x, y)))) {
+        FindSettlingDisc(k);
+        const MF settled = hn::And(active[k], InSettlingDisc(df, X[k], Y[k], centreX[k], centreY[k], radius2[k]));
+        count[k] = hn::IfThenElse(settled, unescaped, count[k]);
+        active[k] = hn::AndNot(settled, active[k]);
+      }
+    }
   }
 
   HWY_INLINE void Iterate(std::size_t steps = kStride) {
@@ -345,9 +345,7 @@ struct OrbitLanes {
         strideX[k] = X[k];
         strideY[k] = Y[k];
         // An orbit inside its settling disc never leaves it (see FindSettlingDisc).
-        const VF dx = hn::Sub(X[k], centreX[k]);
-        const VF dy = hn::Sub(Y[k], centreY[k]);
-        const MF settled = hn::And(active[k], hn::Le(hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy)), radius2[k]));
+        const MF settled = hn::And(active[k], InSettlingDisc(df, X[k], Y[k], centreX[k], centreY[k], radius2[k]));
         count[k] = hn::IfThenElse(settled, unescaped, count[k]);
         active[k] = hn::AndNot(settled, active[k]);
         // Brent: save the state ever more rarely, so any period is found.
@@ -454,17 +452,11 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
         running += hn::CountTrue(df, lanes.active[k]);
       }
       // Most orbits end within a few steps: check early, then at the full stride.
-      bool discsFound = false;
+      // [settling discs from the start] Start found the discs; stragglers take theirs along.
       for (std::size_t steps = 2; running * 2 > block; steps = std::min(2 * steps, kStride)) {
         lanes.Iterate(steps);
         running = lanes.Check();
-        if (steps == 2) {
-          lanes.FindSettlingDiscs();
-          discsFound = true;
-        }
       }
-      // Stragglers take their discs along, so that each is found once.
-      if (running > 0 && !discsFound) lanes.FindSettlingDiscs();
       EscapeCount* const blockOut = out + row * cols + start;
       if (running == 0) {  // the usual case: every orbit ended in the block
         HWY_ALIGN EscapeCount results[K * kMaxLanes];

@@ -1,6 +1,42 @@
 // Discs that the rounded iteration maps into themselves, compiled once per
 // instruction set: included by hwy/foreach_target.h for each target, hence
 // the toggling guard instead of #pragma once.
+//
+// Why an orbit that enters such a disc gets the count MaxIter + 1, exactly as
+// the exact kernel gives it. Every statement of a step is rounded as the
+// kernels round it: from a state (X, Y, X2 = X*X, Y2 = Y*Y rounded to single)
+// the step computes Y' = single(double(double(XY + cy) + XY)) with XY exact,
+// and X' = single(double(double(cx - Y2) + X2)). Against the exact
+// f(z) = z*z + c of z = X + iY that is at most
+//   2^-24 |z|^2                      (X2 and Y2 rounded to single)
+// + 2^-24 (|X'| + |Y'|)               (the final rounding to single)
+// + 2^-51 (|z|^2 + |c|)               (two roundings in double per part)
+// + 3 * 2^-150                        (absolute error of subnormal results)
+// off in each part, so |step(z) - f(z)| < 2^-22 (|z|^2 + |c|) + 2^-146, and
+//   eps(Z) = 2^-20 (Z^2 + |c|) + 2^-100
+// bounds it with room to spare for every |z| <= Z. The discs below lie within
+// |z| < 1.9, so every state reached from them has s = X2 + Y2 < 4 (rounded:
+// 3.61 (1 + 2^-22)): no test ever escapes, no store overflows and no
+// operation on finite values is invalid, so the exact kernel raises nothing
+// and passes every test up to MaxIter. Its counter then reaches MaxIter + 1,
+// except that with MaxIter = 32767 it must step past 32767 and overflows:
+// the count MaxIter + 1 = 32768 the lanes give such an orbit is read as "the
+// exact kernel decides", which replays the orbit and raises at the right
+// iteration.
+//
+// The test of a state against a disc is made in single: d2 = (X - a)^2 +
+// (Y - b)^2 rounded after each operation lies within a factor 1 - 2^-21 of
+// the exact squared distance (and 2^-148 of it absolutely), so a state that
+// passes lies within radius (1 + 2^-21) of the centre. Each disc is
+// therefore proven invariant over a range of radii that reaches past the
+// radius it is tested with; a state nearer the centre than the range's low
+// end lies in the smallest disc of the range, invariant too.
+//
+// Centres are found in single precision and then taken as exact: they need
+// only be near the fixed point or cycle, whose distance r enters the bounds.
+// Every bound is computed in double as an upper bound: a modulus as |x| + |y|
+// or, where sharpness matters, as a single square root enlarged by 2^-20;
+// 1e-12 covers the double rounding of r.
 #if defined(TOBRISK_ENGINE_SETTLING_DISCS_INL_H_) == defined(HWY_TARGET_TOGGLE)
 #ifdef TOBRISK_ENGINE_SETTLING_DISCS_INL_H_
 #undef TOBRISK_ENGINE_SETTLING_DISCS_INL_H_
@@ -15,28 +51,122 @@ namespace tobrisk {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// A disc around the attracting fixed point of z*z + c (c in the main
-// cardioid) that the rounded iteration maps into itself, so an orbit that
-// enters it never escapes. For a centre a, r = |a*a + c - a| and |w| <= rho:
-//   |f(a + w) - a| <= r + 2|a| rho + rho^2,
-// and one rounded step lands within eps of the exact f(z): each statement
-// rounds once to single (relative 2^-24) and twice in double, which for
-// |z| < 1 stays below 2^-22 (|z|^2 + |c|) + 2^-149 (subnormals), well under
-// eps = 2^-20 (1 + |c|) + 2^-100. With h = (1 - 2|a|) / 2 > 0 the disc of
-// radius rho maps into itself when rho^2 - 2h rho + (r + eps) <= 0, that is
-// for rho between h (1 -+ sqrt(1 - (r + eps) / h^2)). Requiring
-// 2 (r + eps) <= h^2 makes that range include 0.3 h ... 1.7 h, and 1.6 h
-// leaves room for the single-precision test in Check. The disc lies within
-// |z| <= |a| + 1.6 h = 0.8 - 0.6 |a| < 1, so its orbits neither escape nor
-// overflow.
-//
-// The centre need only be near the fixed point: it is found in single
-// precision and then taken as exact, and every bound that follows is an
-// upper bound computed in double (|x| + |y| for a modulus, |a| from a
-// single square root enlarged by 2^-20), with 1e-12 added for the double
-// rounding of r. No disc (radius2 < 0) where the condition fails.
-//
-// c as doubles (exact widenings of singles); outputs the disc's centre and squared radius (radius2 < 0: no disc).
+// Upper bound of |(x, y)|, for a point given in singles widened to double.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<double, DF>> ModulusBound(DF df, hn::Vec<hn::Rebind<double, DF>> x,
+                                                        hn::Vec<hn::Rebind<double, DF>> y) {
+  const hn::Rebind<double, DF> dc;
+  const auto rounded = hn::Sqrt(hn::DemoteTo(df, hn::Add(hn::Mul(x, x), hn::Mul(y, y))));
+  return hn::Mul(hn::PromoteTo(dc, rounded), hn::Set(dc, 1.0 + 0x1p-20));
+}
+
+// Main cardioid: a disc around the attracting fixed point a of f. For
+// |w| <= rho, with r = |a*a + c - a|,
+//   |step(a + w) - a| <= r + 2|a| rho + rho^2 + eps(1).
+// With h = (1 - 2|a|) / 2 > 0 the disc of radius rho maps into itself when
+// rho^2 - 2h rho + (r + eps) <= 0; the left side is convex in rho, so it
+// holds over 0.3 h ... 1.9 h when it holds at both ends, that is when
+// r + eps <= 0.19 h^2 (1.9 (2 - 1.9) = 0.19 < 0.3 (2 - 0.3)). The disc is
+// tested with radius 1.85 h < 1.9 h / (1 + 2^-21) and lies within
+// |z| <= |a| + 1.9 h = 0.95 - 0.9 |a| < 1, where eps(1) holds.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn::Rebind<double, DF>> cx,
+                                                               hn::Vec<hn::Rebind<double, DF>> cy,
+                                                               hn::Vec<hn::Rebind<double, DF>> ax,
+                                                               hn::Vec<hn::Rebind<double, DF>> ay) {
+  using Constant = hn::Vec<hn::Rebind<double, DF>>;
+  const hn::Rebind<double, DF> dc;
+  const Constant rx = hn::Sub(hn::Add(hn::Sub(hn::Mul(ax, ax), hn::Mul(ay, ay)), cx), ax);
+  const Constant ry = hn::Sub(hn::Add(hn::Mul(hn::Add(ax, ax), ay), cy), ay);
+  const Constant r = hn::Add(hn::Abs(rx), hn::Abs(ry));
+  const Constant absA = ModulusBound(df, ax, ay);
+  const Constant absC = hn::Add(hn::Abs(cx), hn::Abs(cy));
+  const Constant one = hn::Set(dc, 1.0);
+  const Constant h = hn::Mul(hn::Sub(one, hn::Add(absA, absA)), hn::Set(dc, 0.5));
+  const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(one, absC)), hn::Set(dc, 0x1p-100 + 1e-12));
+  const auto holds = hn::And(hn::Gt(h, hn::Zero(dc)), hn::Le(hn::Add(r, eps), hn::Mul(hn::Set(dc, 0.19), hn::Mul(h, h))));
+  const Constant rho = hn::Mul(hn::Set(dc, 1.85), h);
+  return hn::IfThenElse(holds, hn::Mul(rho, rho), hn::Set(dc, -1.0));  // false for NaN: no disc
+}
+
+// Period-2 bulb: a disc around the point p of the attracting 2-cycle {p, q}
+// (q = -1 - p) that two rounded steps map into itself. Any point of the
+// cycle would do; p, near -1, is the one that the checked states approach:
+// they are every other iterate from z1 = c*c + c on. Below, q and p are the
+// centre and the other point. For |w| <= rho, with
+// r1 = |q*q + c - p| and r2 = |p*p + c - q|,
+//   |step(q + w) - p| <= rho1 = r1 + 2|q| rho + rho^2 + eps(2),
+//   |step(p + w') - q| <= rho2 = r2 + 2|p| rho1 + rho1^2 + eps(2) for |w'| <= rho1,
+// and the disc maps into itself when rho2 <= rho. rho1 and rho2 are
+// increasing and convex in rho, so rho2 - rho is convex and the condition
+// holds over lo ... hi when it holds at both ends. The orbit stays within
+// |z| <= 1.9 (where eps(2) holds) when |q| + hi <= 1.9 and |p| + rho1(hi) <= 1.9.
+// The disc is tested with radius hi / (1 + 2^-20) and lo = hi / 16.
+// Linearised, rho2 = 4|p||q| rho + O(rho^2); the radius tried first is a
+// fraction of where the quadratic terms catch up with the contraction,
+// enough for most of the bulb, a quarter of it where that fails.
+template <class DF>
+HWY_INLINE hn::Vec<hn::Rebind<double, DF>> BulbDiscRadius2(DF df, hn::Vec<hn::Rebind<double, DF>> cx,
+                                                           hn::Vec<hn::Rebind<double, DF>> cy,
+                                                           hn::Vec<hn::Rebind<double, DF>> qx,
+                                                           hn::Vec<hn::Rebind<double, DF>> qy) {
+  using Constant = hn::Vec<hn::Rebind<double, DF>>;
+  const hn::Rebind<double, DF> dc;
+  const Constant one = hn::Set(dc, 1.0);
+  const Constant two = hn::Set(dc, 2.0);
+  const Constant px = hn::Sub(hn::Neg(one), qx);  // p need not be exact either: r1 and r2 measure from it
+  const Constant py = hn::Neg(qy);
+  const auto distance = [](Constant ax, Constant ay, Constant cx2, Constant cy2, Constant bx, Constant by) {
+    const Constant rx = hn::Sub(hn::Add(hn::Sub(hn::Mul(ax, ax), hn::Mul(ay, ay)), cx2), bx);
+    const Constant ry = hn::Sub(hn::Add(hn::Mul(hn::Add(ax, ax), ay), cy2), by);
+    return hn::Add(hn::Abs(rx), hn::Abs(ry));
+  };
+  const Constant absQ = ModulusBound(df, qx, qy);
+  const Constant absP = ModulusBound(df, px, py);
+  const Constant absC = hn::Add(hn::Abs(cx), hn::Abs(cy));
+  const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(hn::Set(dc, 4.0), absC)), hn::Set(dc, 0x1p-100 + 1e-12));
+  const Constant r1 = hn::Add(distance(qx, qy, cx, cy, px, py), eps);
+  const Constant r2 = hn::Add(distance(px, py, cx, cy, qx, qy), eps);
+  const auto rho1Of = [&](Constant rho) { return hn::Add(r1, hn::Mul(rho, hn::Add(hn::Mul(two, absQ), rho))); };
+  const auto rho2Of = [&](Constant rho1) { return hn::Add(r2, hn::Mul(rho1, hn::Add(hn::Mul(two, absP), rho1))); };
+  const auto invariantUpTo = [&](Constant hi) {
+    const Constant lo = hn::Mul(hi, hn::Set(dc, 1.0 / 16));
+    const Constant hi1 = rho1Of(hi);
+    const Constant limit = hn::Set(dc, 1.9);
+    return hn::And(hn::And(hn::Le(rho2Of(rho1Of(lo)), lo), hn::Le(rho2Of(hi1), hi)),
+                   hn::And(hn::Le(hn::Add(absQ, hi), limit), hn::Le(hn::Add(absP, hi1), limit)));
+  };
+  const Constant contraction = hn::Sub(one, hn::Mul(hn::Set(dc, 4.0), hn::Mul(absP, absQ)));
+  const Constant growth = hn::Add(hn::Add(one, hn::Mul(two, absP)), hn::Mul(hn::Set(dc, 4.0), hn::Mul(absQ, absQ)));
+  const Constant wide = hn::Div(hn::Mul(hn::Set(dc, 1.25), contraction), growth);
+  const Constant narrow = hn::Mul(wide, hn::Set(dc, 0.25));
+  const auto wideHolds = hn::And(hn::Gt(wide, hn::Zero(dc)), invariantUpTo(wide));  // false for NaN
+  const auto narrowHolds = hn::And(hn::Gt(narrow, hn::Zero(dc)), invariantUpTo(narrow));
+  const Constant hi = hn::IfThenElse(wideHolds, wide, narrow);
+  const Constant tested = hn::Mul(hi, hn::Set(dc, 1.0 - 0x1p-20));
+  return hn::IfThenElse(hn::Or(wideHolds, narrowHolds), hn::Mul(tested, tested), hn::Set(dc, -1.0));
+}
+
+// Whether c may lie in the main cardioid or the period-2 bulb: a cheap test
+// in single that only says whether a disc is worth looking for (the disc's
+// own conditions decide soundness). Slightly generous, so that rounding
+// never hides a point that has a disc.
+template <class DF>
+HWY_INLINE hn::Mask<DF> MayHaveSettlingDisc(DF df, hn::Vec<DF> x, hn::Vec<DF> y) {
+  const auto y2 = hn::Mul(y, y);
+  const auto xq = hn::Sub(x, hn::Set(df, 0.25F));
+  const auto q = hn::Add(hn::Mul(xq, xq), y2);
+  const auto cardioid = hn::Le(hn::Mul(q, hn::Add(q, xq)), hn::Mul(hn::Set(df, 0.2501F), y2));
+  const auto x1 = hn::Add(x, hn::Set(df, 1.0F));
+  const auto bulb = hn::Le(hn::Add(hn::Mul(x1, x1), y2), hn::Set(df, 0.0626F));
+  return hn::Or(cardioid, bulb);
+}
+
+// The settling disc of the orbits of c (doubles, exact widenings of singles):
+// its centre and squared radius, or radius2 < 0 where none is proven. Lanes
+// whose c lies near the period-2 bulb get a bulb disc, the others a cardioid
+// disc. Both centres come from one complex square root:
+// a = (1 - sqrt(1 - 4c)) / 2 and p = (-1 - sqrt(-3 - 4c)) / 2.
 template <class DF>
 HWY_INLINE void FindSettlingDisc(DF df, hn::Vec<hn::Rebind<double, DF>> cx, hn::Vec<hn::Rebind<double, DF>> cy,
                                  hn::Vec<DF>& centreX, hn::Vec<DF>& centreY, hn::Vec<DF>& radius2) {
@@ -47,30 +177,31 @@ HWY_INLINE void FindSettlingDisc(DF df, hn::Vec<hn::Rebind<double, DF>> cx, hn::
   const VF cyf = hn::DemoteTo(df, cy);
   const VF halfF = hn::Set(df, 0.5F);
   const VF zeroF = hn::Zero(df);
-  const VF u = hn::Sub(hn::Set(df, 1.0F), hn::Mul(hn::Set(df, 4.0F), cxf));  // w = 1 - 4c
+  const Constant x1 = hn::Add(cx, hn::Set(dc, 1.0));
+  const auto bulbD = hn::Le(hn::Add(hn::Mul(x1, x1), hn::Mul(cy, cy)), hn::Set(dc, 0.0625));
+  const auto bulb = hn::Gt(hn::DemoteTo(df, hn::IfThenElseZero(bulbD, hn::Set(dc, 1.0))), zeroF);  // the same lanes
+  const VF u = hn::Sub(hn::IfThenElse(bulb, hn::Set(df, -3.0F), hn::Set(df, 1.0F)), hn::Mul(hn::Set(df, 4.0F), cxf));
   const VF v = hn::Mul(hn::Set(df, -4.0F), cyf);
   const VF m = hn::Sqrt(hn::Add(hn::Mul(u, u), hn::Mul(v, v)));
   const VF sqrtRe = hn::Sqrt(hn::Max(hn::Mul(hn::Add(m, u), halfF), zeroF));
   const VF sqrtIm = hn::CopySign(hn::Sqrt(hn::Max(hn::Mul(hn::Sub(m, u), halfF), zeroF)), v);
-  const VF aX = hn::Mul(hn::Sub(hn::Set(df, 1.0F), sqrtRe), halfF);  // a = (1 - sqrt(1 - 4c)) / 2
-  const VF aY = hn::Mul(hn::Neg(sqrtIm), halfF);
-  const Constant ax = hn::PromoteTo(dc, aX);
-  const Constant ay = hn::PromoteTo(dc, aY);
-  const Constant rx = hn::Sub(hn::Add(hn::Sub(hn::Mul(ax, ax), hn::Mul(ay, ay)), cx), ax);
-  const Constant ry = hn::Sub(hn::Add(hn::Mul(hn::Add(ax, ax), ay), cy), ay);
-  const Constant r = hn::Add(hn::Abs(rx), hn::Abs(ry));
-  const VF absAf = hn::Sqrt(hn::DemoteTo(df, hn::Add(hn::Mul(ax, ax), hn::Mul(ay, ay))));
-  const Constant absA = hn::Mul(hn::PromoteTo(dc, absAf), hn::Set(dc, 1.0 + 0x1p-20));
-  const Constant absC = hn::Add(hn::Abs(cx), hn::Abs(cy));
-  const Constant one = hn::Set(dc, 1.0);
-  const Constant h = hn::Mul(hn::Sub(one, hn::Add(absA, absA)), hn::Set(dc, 0.5));
-  const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(one, absC)), hn::Set(dc, 0x1p-100 + 1e-12));
-  const Constant slack = hn::Add(hn::Add(r, eps), hn::Add(r, eps));
-  const auto holds = hn::And(hn::Gt(h, hn::Zero(dc)), hn::Le(slack, hn::Mul(h, h)));  // false for NaN
-  const Constant rho = hn::Mul(hn::Set(dc, 1.6), h);
-  centreX = aX;
-  centreY = aY;
-  radius2 = hn::DemoteTo(df, hn::IfThenElse(holds, hn::Mul(rho, rho), hn::Set(dc, -1.0)));
+  const VF one = hn::Set(df, 1.0F);
+  centreX = hn::Mul(hn::IfThenElse(bulb, hn::Neg(hn::Add(one, sqrtRe)), hn::Sub(one, sqrtRe)), halfF);
+  centreY = hn::Mul(hn::Neg(sqrtIm), halfF);
+  const Constant ax = hn::PromoteTo(dc, centreX);
+  const Constant ay = hn::PromoteTo(dc, centreY);
+  Constant r2 = CardioidDiscRadius2(df, cx, cy, ax, ay);
+  if (!hn::AllFalse(dc, bulbD)) r2 = hn::IfThenElse(bulbD, BulbDiscRadius2(df, cx, cy, ax, ay), r2);
+  radius2 = hn::DemoteTo(df, r2);
+}
+
+// The lanes whose state (X, Y) lies in their settling disc; never one without a disc.
+template <class DF>
+HWY_INLINE hn::Mask<DF> InSettlingDisc(DF /*df*/, hn::Vec<DF> X, hn::Vec<DF> Y, hn::Vec<DF> centreX,
+                                       hn::Vec<DF> centreY, hn::Vec<DF> radius2) {
+  const auto dx = hn::Sub(X, centreX);
+  const auto dy = hn::Sub(Y, centreY);
+  return hn::Le(hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy)), radius2);
 }
 
 }  // namespace HWY_NAMESPACE

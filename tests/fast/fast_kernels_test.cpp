@@ -105,7 +105,7 @@ std::vector<RowCase> EdgeRows() {
   // multiplier |mu|: just inside, orbits settle slowly into a disc around it
   // (the kernels stop them there); on and just outside they do not. Each
   // point is a row of its own, as it has its own y.
-  for (const float modulus : {0.9F, 0.99F, 0.995F, 0.999F, 1.0F, 1.001F, 1.01F}) {
+  for (const float modulus : {0.9F, 0.99F, 0.995F, 0.999F, 1.0F, 1.001F, 1.01F, 1.05F, 1.2F}) {
     for (int i = 0; i < 8; ++i) {
       const double t = 0.05 + 0.39 * i;
       const double mx = modulus * std::cos(t), my = modulus * std::sin(t);
@@ -113,6 +113,26 @@ std::vector<RowCase> EdgeRows() {
       const auto y = static_cast<float>(my / 2 - mx * my / 2);
       rows.push_back({"cardioid edge", M, {x}, y, 3000});
       rows.push_back({"Julia set of a point at the cardioid edge", J, {0.0F, 0.1F, -0.2F}, 0.05F, 3000, x, y});
+      // The period-2 bulb c = -1 + lambda/4, whose 2-cycle has the multiplier lambda.
+      const auto bx = static_cast<float>(-1.0 + modulus * std::cos(t) / 4);
+      const auto by = static_cast<float>(modulus * std::sin(t) / 4);
+      rows.push_back({"bulb edge", M, {bx}, by, 3000});
+      rows.push_back({"Julia set of a point at the bulb edge", J, {0.0F, 0.1F, -0.2F}, 0.05F, 3000, bx, by});
+    }
+  }
+  // Random points inside the cardioid and the bulb, where orbits are ended
+  // early by their discs, at the largest limits: MaxIter + 1 at 32766, the
+  // counter's overflow at 32767. The reference iterates every one in full.
+  std::mt19937 random(1207);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (const std::int16_t limit : {std::int16_t{32766}, std::int16_t{32767}}) {
+    for (int i = 0; i < 12; ++i) {
+      const double radius = std::sqrt(unit(random)), angle = 6.283185307179586 * unit(random);
+      const double mx = radius * std::cos(angle), my = radius * std::sin(angle);
+      rows.push_back({"random point in the cardioid", M, {static_cast<float>(mx / 2 - (mx * mx - my * my) / 4)},
+                      static_cast<float>(my / 2 - mx * my / 2), limit});
+      rows.push_back({"random point in the bulb", M, {static_cast<float>(-1.0 + mx / 4)}, static_cast<float>(my / 4),
+                      limit});
     }
   }
   // Rows of every length around the vector widths, so the padded tail is exercised.
