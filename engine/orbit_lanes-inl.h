@@ -66,7 +66,9 @@ class OrbitLanes {
     for (std::size_t f = 0; f < lane::kFields; ++f) table.Fill(static_cast<lane::Field>(f), 0.0F);
     for (const lane::Field f : {lane::kSavedX, lane::kSavedY, lane::kStrideX, lane::kStrideY}) table.Fill(f, nan);
     table.Fill(lane::kRadius2, -1.0F);
-    if (kCycles && !mandelbrot) {  // one constant, so one disc for every orbit
+    if constexpr (kCycles) {
+      if (mandelbrot) return;
+      // One constant, so one disc for every orbit.
       VF centreX, centreY, radius2;
       FindSettlingDisc(df, Arithmetic::Broadcast(P), Arithmetic::Broadcast(Q), centreX, centreY, radius2);
       for (std::size_t k = 0; k < K; ++k) {

@@ -46,6 +46,7 @@ void ExpectSameAsReference(FractalKind kind, const std::vector<float>& xs, float
   for (const CycleDetection cycles : {CycleDetection::On, CycleDetection::Off}) {
     std::vector<EscapeCount> counts(xs.size(), -1);
     CountRow(PointRow{kind, xs, y, maxIter, p, q}, counts, cycles);
+    CountComparisons(xs.size());
     for (std::size_t i = 0; i < xs.size(); ++i) {
       const std::optional<EscapeCount> expected = Reference(kind, xs[i], y, maxIter, p, q);
       const bool finite = AllFinite({xs[i], y, p, q});
@@ -135,8 +136,9 @@ std::vector<RowCase> EdgeRows() {
                       limit});
     }
   }
-  // Rows of every length around the vector widths, so the padded tail is exercised.
-  for (int n : {1, 7, 8, 9, 31, 33, 63, 65, 129}) {
+  // Rows of every length around the blocks of every vector width (up to
+  // 2048-bit SVE: 128 points), so the padded tail is exercised.
+  for (int n : {1, 7, 8, 9, 31, 33, 63, 65, 127, 128, 129, 257}) {
     std::vector<float> xs;
     for (int i = 0; i < n; ++i) xs.push_back(-2.0F + 2.5F * static_cast<float>(i) / static_cast<float>(n));
     rows.push_back({"row length", M, xs, 0.3F, 200});
@@ -203,6 +205,7 @@ TEST_P(FastKernels, GridsMatchTheReference) {
     for (std::size_t i = 0; i < ys.size(); ++i) ys[i] = g.y0 + g.step * static_cast<float>(3 * i);
     std::vector<EscapeCount> counts(xs.size() * ys.size(), -1);
     CountGrid(PointGrid{g.kind, xs, ys, g.maxIter, g.p, g.q}, counts);
+    CountComparisons(counts.size());
     for (std::size_t row = 0; row < ys.size(); ++row) {
       for (std::size_t col = 0; col < xs.size(); ++col) {
         const std::optional<EscapeCount> expected = Reference(g.kind, xs[col], ys[row], g.maxIter, g.p, g.q);

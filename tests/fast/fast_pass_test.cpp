@@ -91,6 +91,7 @@ void ExpectSameAsReference(const DrawParameters& params, float width, float heig
     EXPECT_EQ(*actual.error, *expected.error) << what << ": got " << actual.error->what();
   }
   ASSERT_EQ(actual.plots.size(), expected.plots.size()) << what;
+  CountComparisons(expected.plots.size() + 1);  // each plot, and the error or its absence
   for (std::size_t i = 0; i < expected.plots.size(); ++i) {
     ASSERT_EQ(actual.plots[i], expected.plots[i]) << what << ": plot number " << i;
   }
