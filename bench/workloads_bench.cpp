@@ -86,6 +86,34 @@ void KernelOverGrid(benchmark::State& state, const Workload& w, CountFunction co
   }
 }
 
+// The share of a workload's interior points (count MaxIter + 1) that the
+// kernels decided before MaxIter, over its whole picture (-1 without
+// interior points): the points mapped as the pass maps them, counted
+// untimed on one thread, band by band.
+double InteriorDecidedEarlyShare(const Workload& w) {
+  const auto step = [](float min, float max, int size) {
+    return static_cast<float>((double{max} - double{min}) / static_cast<double>(size));
+  };
+  const auto coordinates = [](float min, float delta, int size) {
+    std::vector<float> values(static_cast<std::size_t>(size));
+    for (int i = 0; i < size; ++i) values[static_cast<std::size_t>(i)] = static_cast<float>(double{static_cast<float>(i)} * delta + min);
+    return values;
+  };
+  const std::vector<float> xs = coordinates(w.params.XMin, step(w.params.XMin, w.params.XMax, w.width), w.width);
+  const std::vector<float> ys = coordinates(w.params.YMin, step(w.params.YMin, w.params.YMax, w.height), w.height);
+  const std::size_t bandRows = std::max<std::size_t>(1, (std::size_t{1} << 20) / xs.size());
+  std::vector<EscapeCount> counts(bandRows * xs.size());
+  std::uint64_t interior = 0;
+  ResetInteriorDecidedEarly();
+  for (std::size_t first = 0; first < ys.size(); first += bandRows) {
+    const std::size_t rows = std::min(bandRows, ys.size() - first);
+    const std::span<EscapeCount> band(counts.data(), rows * xs.size());
+    CountGrid(PointGrid{w.params.Kind, xs, std::span(ys).subspan(first, rows), w.params.MaxIter, w.params.P, w.params.Q}, band);
+    interior += static_cast<std::uint64_t>(std::count(band.begin(), band.end(), static_cast<EscapeCount>(w.params.MaxIter + 1)));
+  }
+  return interior == 0 ? -1.0 : static_cast<double>(InteriorDecidedEarly()) / static_cast<double>(interior);
+}
+
 // A surface that takes the rows and keeps nothing: the pass without plotting costs.
 class DiscardingSurface final : public PlotSurface {
  public:
@@ -151,6 +179,17 @@ void Tool(benchmark::State& state, const ToolWorkload& w) {
   state.counters["peak_rss_MiB"] = static_cast<double>(peakKiB) / 1024.0;
   std::remove(output.c_str());
   std::remove(peakFile.c_str());
+}
+
+// The workload of a name, whether the pass or the tool runs it.
+const Workload* FindWorkload(const std::string& name) {
+  for (const Workload& w : PassWorkloads()) {
+    if (name == w.name) return &w;
+  }
+  for (const ToolWorkload& w : ToolWorkloads()) {
+    if (name == w.name) return &w.sample;
+  }
+  return nullptr;
 }
 
 void RegisterAll() {
@@ -241,6 +280,11 @@ int main(int argc, char** argv) {
                 fast->ms, referenceMs / fast->ms);
     if (const auto* one = find(std::string(w) + "/fast_1thread")) std::printf(" fast_1thread_ms=%.3f", one->ms);
     if (fast->peakMiB > 0) std::printf(" peak_rss_MiB=%.1f", fast->peakMiB);
+    if (const auto* workload = tobrisk::FindWorkload(w)) {
+      const double share = tobrisk::InteriorDecidedEarlyShare(*workload);
+      if (share >= 0) std::printf(" interior_decided_early=%.1f%%", 100.0 * share);
+      if (share < 0) std::printf(" interior_decided_early=none_inside");
+    }
     std::printf("\n");
   }
   if (const auto* plain = find("exactness/plain_float"), *exact = find("exactness/exact_no_cycles"); plain && exact) {

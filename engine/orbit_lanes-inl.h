@@ -79,6 +79,10 @@ class OrbitLanes {
     }
   }
 
+  OrbitLanes(const OrbitLanes&) = delete;
+  OrbitLanes& operator=(const OrbitLanes&) = delete;
+  ~OrbitLanes() { NoteInteriorDecidedEarly(decidedEarly); }  // [interior decided early] one atomic add per grid
+
   // The result for a lane's final count: 0 stays "the exact kernel decides".
   [[nodiscard]] EscapeCount Result(float n) const {
     if (n == 0.0F) return kExactKernelDecides;
@@ -133,6 +137,7 @@ class OrbitLanes {
         const MF settled = hn::And(active, InSettlingDisc(df, X, Y, centreX, centreY, radius2));
         count = hn::IfThenElse(settled, hn::Set(df, limit + 1.0F), count);
         active = hn::AndNot(settled, active);
+        decidedEarly += hn::CountTrue(df, settled);
       }
     }
     const VF nan = hn::Set(df, std::numeric_limits<float>::quiet_NaN());
@@ -154,6 +159,8 @@ class OrbitLanes {
   HWY_INLINE void Check(std::size_t k, VF X, VF Y, VF& count, MF& active) {
     const VF unescaped = hn::Set(df, limit + 1.0F);
     if constexpr (kCycles) {
+      // [interior decided early] the lanes that have not yet passed the limit
+      const MF beforeLimit = hn::And(active, hn::Le(count, hn::Set(df, limit)));
       // The state is (X, Y): X2 and Y2 follow from it. When it equals an
       // earlier, tested state the orbit repeats values already tested and
       // never escapes. Comparing values treats -0 and +0 alike, which is
@@ -175,6 +182,7 @@ class OrbitLanes {
                                                         table.Load(lane::kCentreY, k), table.Load(lane::kRadius2, k)));
       count = hn::IfThenElse(settled, unescaped, count);
       active = hn::AndNot(settled, active);
+      decidedEarly += hn::CountTrue(df, hn::AndNot(active, beforeLimit));
       // Brent: save the state ever more rarely, so any period is found.
       const VF nextSave = table.Load(lane::kNextSave, k);
       const MF save = hn::And(active, hn::Ge(count, nextSave));
@@ -201,6 +209,7 @@ class OrbitLanes {
   float limit;
   float P, Q;
   EscapeCount unescapedCount;
+  std::uint64_t decidedEarly = 0;  // orbits ended as unescaped before the limit, by a disc or a repeated state
   LaneTable<DF> table;
 };
 
