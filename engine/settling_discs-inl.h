@@ -3,40 +3,43 @@
 // the toggling guard instead of #pragma once.
 //
 // Why an orbit that enters such a disc gets the count MaxIter + 1, exactly as
-// the exact kernel gives it. Every statement of a step is rounded as the
-// kernels round it: from a state (X, Y, X2 = X*X, Y2 = Y*Y rounded to single)
-// the step computes Y' = single(double(double(XY + cy) + XY)) with XY exact,
-// and X' = single(double(double(cx - Y2) + X2)). Against the exact
-// f(z) = z*z + c of z = X + iY that is at most
-//   2^-24 |z|^2                      (X2 and Y2 rounded to single)
-// + 2^-24 (|X'| + |Y'|)               (the final rounding to single)
-// + 2^-51 (|z|^2 + |c|)               (two roundings in double per part)
-// + 3 * 2^-150                        (absolute error of subnormal results)
-// off in each part, so |step(z) - f(z)| < 2^-22 (|z|^2 + |c|) + 2^-146, and
+// the exact kernel gives it. The lanes' state is the exact kernel's state,
+// so the argument is about the exact kernel's own orbit. From a state
+// (X, Y, X2 = X*X and Y2 = Y*Y rounded to single) a step computes
+// Y' = single(double(double(XY + cy) + XY)) with XY exact, and
+// X' = single(double(double(cx - Y2) + X2)). Against the exact f(z) = z*z + c
+// of z = X + iY, the errors of the two parts add up to at most
+//   2^-24 |z|^2                (X2 and Y2 rounded to single)
+// + 2^-24 (|X'| + |Y'|)         (the final roundings to single)
+// + 2^-51 (|z|^2 + |c|)         (two roundings in double per part)
+// + 4 * 2^-150                  (absolute error of subnormal results),
+// and |X'| + |Y'| <= 1.42 (|z|^2 + |c|), so |step(z) - f(z)| stays below
+// 2^-22 (|z|^2 + |c|) + 2^-146, and
 //   eps(Z) = 2^-20 (Z^2 + |c|) + 2^-100
-// bounds it with room to spare for every |z| <= Z. The discs below lie within
-// |z| < 1.9, so every state reached from them has s = X2 + Y2 < 4 (rounded:
-// 3.61 (1 + 2^-22)): no test ever escapes, no store overflows and no
-// operation on finite values is invalid, so the exact kernel raises nothing
-// and passes every test up to MaxIter. Its counter then reaches MaxIter + 1,
-// except that with MaxIter = 32767 it must step past 32767 and overflows:
-// the count MaxIter + 1 = 32768 the lanes give such an orbit is read as "the
-// exact kernel decides", which replays the orbit and raises at the right
-// iteration.
+// bounds it with room to spare wherever |z| <= Z. The discs below and the
+// states between them lie within |z| <= 1.9, so every state reached has
+// s = X2 + Y2 < 4 (rounded: 3.61 (1 + 2^-22)): no test ever escapes, no store
+// overflows, and no operation on finite values is invalid or divides, so
+// the exact kernel raises nothing and passes every test up to MaxIter. Its
+// counter then reaches MaxIter + 1, except that with MaxIter = 32767 it must
+// step past 32767 and overflows: the count MaxIter + 1 = 32768 the lanes give
+// such an orbit is read as "the exact kernel decides", which replays the
+// orbit and raises at the right iteration.
 //
 // The test of a state against a disc is made in single: d2 = (X - a)^2 +
 // (Y - b)^2 rounded after each operation lies within a factor 1 - 2^-21 of
-// the exact squared distance (and 2^-148 of it absolutely), so a state that
-// passes lies within radius (1 + 2^-21) of the centre. Each disc is
-// therefore proven invariant over a range of radii that reaches past the
-// radius it is tested with; a state nearer the centre than the range's low
-// end lies in the smallest disc of the range, invariant too.
+// the exact squared distance (and 2^-148 of it absolutely; radii exceed
+// 2^-10, so that term changes nothing), and the squared radius is rounded to
+// single, so a state that passes lies within the radius times 1 + 2^-20 of
+// the centre. Each disc is therefore proven invariant over a range of radii
+// that reaches past the radius it is tested with; a state nearer the centre
+// than the range's low end lies in the smallest disc of the range.
 //
 // Centres are found in single precision and then taken as exact: they need
 // only be near the fixed point or cycle, whose distance r enters the bounds.
-// Every bound is computed in double as an upper bound: a modulus as |x| + |y|
-// or, where sharpness matters, as a single square root enlarged by 2^-20;
-// 1e-12 covers the double rounding of r.
+// Every bound is computed in double as an upper bound (a modulus as |x| + |y|,
+// or, where sharpness matters, see ModulusBound), with 1e-12 added for the
+// rounding of r in double.
 #if defined(TOBRISK_ENGINE_SETTLING_DISCS_INL_H_) == defined(HWY_TARGET_TOGGLE)
 #ifdef TOBRISK_ENGINE_SETTLING_DISCS_INL_H_
 #undef TOBRISK_ENGINE_SETTLING_DISCS_INL_H_
@@ -51,7 +54,9 @@ namespace tobrisk {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Upper bound of |(x, y)|, for a point given in singles widened to double.
+// Upper bound of |(x, y)|: the sum of squares (in double, within 2^-52) is
+// rounded to single and its root taken in single, each within 2^-24, which
+// the factor 1 + 2^-20 more than covers.
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<double, DF>> ModulusBound(DF df, hn::Vec<hn::Rebind<double, DF>> x,
                                                         hn::Vec<hn::Rebind<double, DF>> y) {
@@ -67,7 +72,8 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> ModulusBound(DF df, hn::Vec<hn::Rebin
 // rho^2 - 2h rho + (r + eps) <= 0; the left side is convex in rho, so it
 // holds over 0.3 h ... 1.9 h when it holds at both ends, that is when
 // r + eps <= 0.19 h^2 (1.9 (2 - 1.9) = 0.19 < 0.3 (2 - 0.3)). The disc is
-// tested with radius 1.85 h < 1.9 h / (1 + 2^-21) and lies within
+// tested with radius 1.85 h, far enough below 1.9 h for the rounding of
+// the test and of these bounds in double, and lies within
 // |z| <= |a| + 1.9 h = 0.95 - 0.9 |a| < 1, where eps(1) holds.
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn::Rebind<double, DF>> cx,
@@ -89,61 +95,62 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn
   return hn::IfThenElse(holds, hn::Mul(rho, rho), hn::Set(dc, -1.0));  // false for NaN: no disc
 }
 
-// Period-2 bulb: a disc around the point p of the attracting 2-cycle {p, q}
-// (q = -1 - p) that two rounded steps map into itself. Any point of the
-// cycle would do; p, near -1, is the one that the checked states approach:
-// they are every other iterate from z1 = c*c + c on. Below, q and p are the
-// centre and the other point. For |w| <= rho, with
-// r1 = |q*q + c - p| and r2 = |p*p + c - q|,
-//   |step(q + w) - p| <= rho1 = r1 + 2|q| rho + rho^2 + eps(2),
-//   |step(p + w') - q| <= rho2 = r2 + 2|p| rho1 + rho1^2 + eps(2) for |w'| <= rho1,
-// and the disc maps into itself when rho2 <= rho. rho1 and rho2 are
-// increasing and convex in rho, so rho2 - rho is convex and the condition
-// holds over lo ... hi when it holds at both ends. The orbit stays within
-// |z| <= 1.9 (where eps(2) holds) when |q| + hi <= 1.9 and |p| + rho1(hi) <= 1.9.
-// The disc is tested with radius hi / (1 + 2^-20) and lo = hi / 16.
-// Linearised, rho2 = 4|p||q| rho + O(rho^2); the radius tried first is a
-// fraction of where the quadratic terms catch up with the contraction,
-// enough for most of the bulb, a quarter of it where that fails.
+// Period-2 bulb: a disc around a point b of the attracting 2-cycle {b, o}
+// (o = -1 - b) that two rounded steps map into itself. Either point of the
+// cycle would do; b is the one near -1, which the checked states approach:
+// they are every other iterate from z1 = c*c + c on. For |w| <= rho, with
+// r1 = |b*b + c - o| and r2 = |o*o + c - b|,
+//   |step(b + w) - o| <= rho1 = r1 + 2|b| rho + rho^2 + eps(2),
+//   |step(o + w') - b| <= rho2 = r2 + 2|o| rho1 + rho1^2 + eps(2) for |w'| <= rho1,
+// and the disc maps into itself when rho2 <= rho, the states in between
+// lying in the disc around o of radius rho1. rho1 and rho2 are increasing
+// and convex in rho, so rho2 - rho is convex and the condition holds over
+// lo ... hi when it holds at both ends. The orbit stays within |z| <= 1.9
+// (where eps(2) holds) when |b| + hi <= 1.9 and |o| + rho1(hi) <= 1.9.
+// The disc is tested with radius hi (1 - 2^-20), and lo = hi / 16.
+// Linearised, rho2 = 4|b||o| rho + (2|o| + 4|b|^2) rho^2 + ...; the radius
+// tried first is about where the quadratic terms use up the contraction,
+// which holds for nearly all of the bulb, half of it where that fails.
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<double, DF>> BulbDiscRadius2(DF df, hn::Vec<hn::Rebind<double, DF>> cx,
                                                            hn::Vec<hn::Rebind<double, DF>> cy,
-                                                           hn::Vec<hn::Rebind<double, DF>> qx,
-                                                           hn::Vec<hn::Rebind<double, DF>> qy) {
+                                                           hn::Vec<hn::Rebind<double, DF>> bx,
+                                                           hn::Vec<hn::Rebind<double, DF>> by) {
   using Constant = hn::Vec<hn::Rebind<double, DF>>;
   const hn::Rebind<double, DF> dc;
   const Constant one = hn::Set(dc, 1.0);
   const Constant two = hn::Set(dc, 2.0);
-  const Constant px = hn::Sub(hn::Neg(one), qx);  // p need not be exact either: r1 and r2 measure from it
-  const Constant py = hn::Neg(qy);
-  const auto distance = [](Constant ax, Constant ay, Constant cx2, Constant cy2, Constant bx, Constant by) {
-    const Constant rx = hn::Sub(hn::Add(hn::Sub(hn::Mul(ax, ax), hn::Mul(ay, ay)), cx2), bx);
-    const Constant ry = hn::Sub(hn::Add(hn::Mul(hn::Add(ax, ax), ay), cy2), by);
+  const Constant four = hn::Set(dc, 4.0);
+  const Constant ox = hn::Sub(hn::Neg(one), bx);  // o need not be exact either: r1 and r2 measure from it
+  const Constant oy = hn::Neg(by);
+  // |u*u + c - v|, bounded by the sum of the parts' moduli.
+  const auto distance = [&](Constant ux, Constant uy, Constant vx, Constant vy) {
+    const Constant rx = hn::Sub(hn::Add(hn::Sub(hn::Mul(ux, ux), hn::Mul(uy, uy)), cx), vx);
+    const Constant ry = hn::Sub(hn::Add(hn::Mul(hn::Add(ux, ux), uy), cy), vy);
     return hn::Add(hn::Abs(rx), hn::Abs(ry));
   };
-  const Constant absQ = ModulusBound(df, qx, qy);
-  const Constant absP = ModulusBound(df, px, py);
+  const Constant absB = ModulusBound(df, bx, by);
+  const Constant absO = ModulusBound(df, ox, oy);
   const Constant absC = hn::Add(hn::Abs(cx), hn::Abs(cy));
-  const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(hn::Set(dc, 4.0), absC)), hn::Set(dc, 0x1p-100 + 1e-12));
-  const Constant r1 = hn::Add(distance(qx, qy, cx, cy, px, py), eps);
-  const Constant r2 = hn::Add(distance(px, py, cx, cy, qx, qy), eps);
-  const auto rho1Of = [&](Constant rho) { return hn::Add(r1, hn::Mul(rho, hn::Add(hn::Mul(two, absQ), rho))); };
-  const auto rho2Of = [&](Constant rho1) { return hn::Add(r2, hn::Mul(rho1, hn::Add(hn::Mul(two, absP), rho1))); };
+  const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(four, absC)), hn::Set(dc, 0x1p-100 + 1e-12));
+  const Constant r1 = hn::Add(distance(bx, by, ox, oy), eps);
+  const Constant r2 = hn::Add(distance(ox, oy, bx, by), eps);
+  const auto rho1Of = [&](Constant rho) { return hn::Add(r1, hn::Mul(rho, hn::Add(hn::Mul(two, absB), rho))); };
+  const auto rho2Of = [&](Constant rho1) { return hn::Add(r2, hn::Mul(rho1, hn::Add(hn::Mul(two, absO), rho1))); };
   const auto invariantUpTo = [&](Constant hi) {
     const Constant lo = hn::Mul(hi, hn::Set(dc, 1.0 / 16));
     const Constant hi1 = rho1Of(hi);
     const Constant limit = hn::Set(dc, 1.9);
-    return hn::And(hn::And(hn::Le(rho2Of(rho1Of(lo)), lo), hn::Le(rho2Of(hi1), hi)),
-                   hn::And(hn::Le(hn::Add(absQ, hi), limit), hn::Le(hn::Add(absP, hi1), limit)));
+    return hn::And(hn::And(hn::Gt(hi, hn::Zero(dc)), hn::Le(rho2Of(rho1Of(lo)), lo)),  // false for NaN
+                   hn::And(hn::Le(rho2Of(hi1), hi), hn::And(hn::Le(hn::Add(absB, hi), limit), hn::Le(hn::Add(absO, hi1), limit))));
   };
-  const Constant contraction = hn::Sub(one, hn::Mul(hn::Set(dc, 4.0), hn::Mul(absP, absQ)));
-  const Constant growth = hn::Add(hn::Add(one, hn::Mul(two, absP)), hn::Mul(hn::Set(dc, 4.0), hn::Mul(absQ, absQ)));
-  const Constant wide = hn::Div(hn::Mul(hn::Set(dc, 1.25), contraction), growth);
-  const Constant narrow = hn::Mul(wide, hn::Set(dc, 0.25));
-  const auto wideHolds = hn::And(hn::Gt(wide, hn::Zero(dc)), invariantUpTo(wide));  // false for NaN
-  const auto narrowHolds = hn::And(hn::Gt(narrow, hn::Zero(dc)), invariantUpTo(narrow));
-  const Constant hi = hn::IfThenElse(wideHolds, wide, narrow);
-  const Constant tested = hn::Mul(hi, hn::Set(dc, 1.0 - 0x1p-20));
+  const Constant contraction = hn::Sub(one, hn::Mul(four, hn::Mul(absB, absO)));
+  const Constant growth = hn::Add(hn::Add(one, hn::Mul(two, absO)), hn::Mul(four, hn::Mul(absB, absB)));
+  const Constant wide = hn::Div(contraction, growth);
+  const Constant narrow = hn::Mul(wide, hn::Set(dc, 0.5));
+  const auto wideHolds = invariantUpTo(wide);
+  const auto narrowHolds = invariantUpTo(narrow);
+  const Constant tested = hn::Mul(hn::IfThenElse(wideHolds, wide, narrow), hn::Set(dc, 1.0 - 0x1p-20));
   return hn::IfThenElse(hn::Or(wideHolds, narrowHolds), hn::Mul(tested, tested), hn::Set(dc, -1.0));
 }
 
