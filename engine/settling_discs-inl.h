@@ -29,11 +29,12 @@
 // The test of a state against a disc is made in single: d2 = (X - a)^2 +
 // (Y - b)^2 rounded after each operation lies within a factor 1 - 2^-21 of
 // the exact squared distance (and 2^-148 of it absolutely; radii exceed
-// 2^-10, so that term changes nothing), and the squared radius is rounded to
+// 2^-18, so that term changes nothing), and the squared radius is rounded to
 // single, so a state that passes lies within the radius times 1 + 2^-20 of
-// the centre. Each disc is therefore proven invariant over a range of radii
-// that reaches past the radius it is tested with; a state nearer the centre
-// than the range's low end lies in the smallest disc of the range.
+// the centre. The radii of the invariant discs around a centre form an
+// interval; each disc is checked at a radius just past the one it is tested
+// with, so a state that passes lies in an invariant disc: its own distance's,
+// or the interval's smallest when it is nearer still.
 //
 // Centres are found in single precision and then taken as exact: they need
 // only be near the fixed point or cycle, whose distance r enters the bounds.
@@ -67,14 +68,16 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> ModulusBound(DF df, hn::Vec<hn::Rebin
 
 // Main cardioid: a disc around the attracting fixed point a of f. For
 // |w| <= rho, with r = |a*a + c - a|,
-//   |step(a + w) - a| <= r + 2|a| rho + rho^2 + eps(1).
-// With h = (1 - 2|a|) / 2 > 0 the disc of radius rho maps into itself when
-// rho^2 - 2h rho + (r + eps) <= 0; the left side is convex in rho, so it
-// holds over 0.3 h ... 1.9 h when it holds at both ends, that is when
-// r + eps <= 0.19 h^2 (1.9 (2 - 1.9) = 0.19 < 0.3 (2 - 0.3)). The disc is
-// tested with radius 1.85 h, far enough below 1.9 h for the rounding of
-// the test and of these bounds in double, and lies within
-// |z| <= |a| + 1.9 h = 0.95 - 0.9 |a| < 1, where eps(1) holds.
+//   |step(a + w) - a| <= r + 2|a| rho + rho^2 + eps(1),
+// so with h = (1 - 2|a|) / 2 > 0 the disc of radius rho = t h maps into
+// itself when g(t) = t^2 - 2t + e <= 0, e = (r + eps) / h^2. g is convex and
+// g(0) > 0, so the radii where g <= 0 form an interval: a disc whose g is
+// checked at t = 1.0001 times the tested radius is invariant, and so is every
+// larger one up to there (the test's rounding stays well inside 1.0001). The
+// widest radius whose check holds is taken: 1.85 h while e <= 0.277, then
+// 1.6 h (e <= 0.639), 1.25 h (e <= 0.937) and h (e <= 0.9999), so that
+// points near the edge of the cardioid, where h is small, still get a disc.
+// Every disc lies within |z| <= |a| + 1.86 h < 1, where eps(1) holds.
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn::Rebind<double, DF>> cx,
                                                                hn::Vec<hn::Rebind<double, DF>> cy,
@@ -90,9 +93,16 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn
   const Constant one = hn::Set(dc, 1.0);
   const Constant h = hn::Mul(hn::Sub(one, hn::Add(absA, absA)), hn::Set(dc, 0.5));
   const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(one, absC)), hn::Set(dc, 0x1p-100 + 1e-12));
-  const auto holds = hn::And(hn::Gt(h, hn::Zero(dc)), hn::Le(hn::Add(r, eps), hn::Mul(hn::Set(dc, 0.19), hn::Mul(h, h))));
-  const Constant rho = hn::Mul(hn::Set(dc, 1.85), h);
-  return hn::IfThenElse(holds, hn::Mul(rho, rho), hn::Set(dc, -1.0));  // false for NaN: no disc
+  const Constant e = hn::Add(r, eps);  // compared with (t (2 - t)) h^2, t 1.0001 times the tested radius
+  const Constant h2 = hn::Mul(h, h);
+  const auto within = [&](double bound) { return hn::Le(e, hn::Mul(hn::Set(dc, bound), h2)); };
+  Constant t = hn::IfThenElse(within(0.9999), one, hn::Set(dc, -1.0));
+  t = hn::IfThenElse(within(0.937), hn::Set(dc, 1.25), t);
+  t = hn::IfThenElse(within(0.639), hn::Set(dc, 1.6), t);
+  t = hn::IfThenElse(within(0.277), hn::Set(dc, 1.85), t);
+  const auto holds = hn::And(hn::Gt(h, hn::Zero(dc)), hn::Gt(t, hn::Zero(dc)));  // false for NaN: no disc
+  const Constant rho = hn::Mul(t, h);
+  return hn::IfThenElse(holds, hn::Mul(rho, rho), hn::Set(dc, -1.0));
 }
 
 // Period-2 bulb: a disc around a point b of the attracting 2-cycle {b, o}
@@ -104,10 +114,11 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn
 //   |step(o + w') - b| <= rho2 = r2 + 2|o| rho1 + rho1^2 + eps(2) for |w'| <= rho1,
 // and the disc maps into itself when rho2 <= rho, the states in between
 // lying in the disc around o of radius rho1. rho1 and rho2 are increasing
-// and convex in rho, so rho2 - rho is convex and the condition holds over
-// lo ... hi when it holds at both ends. The orbit stays within |z| <= 1.9
-// (where eps(2) holds) when |b| + hi <= 1.9 and |o| + rho1(hi) <= 1.9.
-// The disc is tested with radius hi (1 - 2^-20), and lo = hi / 16.
+// and convex in rho, so rho2 - rho is convex, positive at 0, and <= 0 on an
+// interval of radii: checked at hi, the disc tested with radius
+// hi (1 - 2^-20) is invariant, and so is every larger one up to hi. The
+// orbit stays within |z| <= 1.9 (where eps(2) holds) when |b| + hi <= 1.9
+// and |o| + rho1(hi) <= 1.9, which then holds for the smaller radii too.
 // Linearised, rho2 = 4|b||o| rho + (2|o| + 4|b|^2) rho^2 + ...; the radius
 // tried first is about where the quadratic terms use up the contraction,
 // which holds for nearly all of the bulb, half of it where that fails.
@@ -138,11 +149,10 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> BulbDiscRadius2(DF df, hn::Vec<hn::Re
   const auto rho1Of = [&](Constant rho) { return hn::Add(r1, hn::Mul(rho, hn::Add(hn::Mul(two, absB), rho))); };
   const auto rho2Of = [&](Constant rho1) { return hn::Add(r2, hn::Mul(rho1, hn::Add(hn::Mul(two, absO), rho1))); };
   const auto invariantUpTo = [&](Constant hi) {
-    const Constant lo = hn::Mul(hi, hn::Set(dc, 1.0 / 16));
     const Constant hi1 = rho1Of(hi);
     const Constant limit = hn::Set(dc, 1.9);
-    return hn::And(hn::And(hn::Gt(hi, hn::Zero(dc)), hn::Le(rho2Of(rho1Of(lo)), lo)),  // false for NaN
-                   hn::And(hn::Le(rho2Of(hi1), hi), hn::And(hn::Le(hn::Add(absB, hi), limit), hn::Le(hn::Add(absO, hi1), limit))));
+    return hn::And(hn::And(hn::Gt(hi, hn::Zero(dc)), hn::Le(rho2Of(hi1), hi)),  // false for NaN
+                   hn::And(hn::Le(hn::Add(absB, hi), limit), hn::Le(hn::Add(absO, hi1), limit)));
   };
   const Constant contraction = hn::Sub(one, hn::Mul(four, hn::Mul(absB, absO)));
   const Constant growth = hn::Add(hn::Add(one, hn::Mul(two, absO)), hn::Mul(four, hn::Mul(absB, absB)));
