@@ -216,6 +216,32 @@ TEST_P(FastKernels, GridsMatchTheReference) {
   }
 }
 
+// The benchmarks' share of interior points decided early rests on this count.
+TEST_P(FastKernels, InteriorPointsDecidedEarlyAreCounted) {
+  struct EarlyCase {
+    const char* name;
+    std::vector<float> xs;
+    float y;
+    std::int16_t maxIter;
+    CycleDetection cycles;
+    std::uint64_t expected;
+  };
+  const std::vector<float> deepInside{-0.1F, 0.0F, 0.1F, -0.2F, -1.0F, -1.05F, -0.95F};  // cardioid and bulb
+  const std::vector<float> outside{0.5F, 1.0F, -2.5F};
+  for (const EarlyCase& c : std::vector<EarlyCase>{
+           {"deep inside the cardioid and the bulb", deepInside, 0.0F, 1000, CycleDetection::On, 7},
+           {"the same points at 32767, marked for the exact kernel", deepInside, 0.0F, 32767, CycleDetection::On, 7},
+           {"points that escape", outside, 0.0F, 1000, CycleDetection::On, 0},
+           {"inside, but the limit ends the orbits first", deepInside, 0.0F, 2, CycleDetection::On, 0},
+           {"without cycle detection nothing ends early", deepInside, 0.0F, 1000, CycleDetection::Off, 0},
+       }) {
+    std::vector<EscapeCount> counts(c.xs.size());
+    ResetInteriorDecidedEarly();
+    CountRow(PointRow{M, c.xs, c.y, c.maxIter, 0.0F, 0.0F}, counts, c.cycles);
+    EXPECT_EQ(InteriorDecidedEarly(), c.expected) << c.name;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Targets, FastKernels, testing::ValuesIn(InstructionSets()), InstructionSetName);
 
 TEST(FastKernelsRow, RejectsMismatchedSpans) {

@@ -259,6 +259,59 @@ TEST(FastPass, RowsPairOnlyWithExactNegatives) {
   }
 }
 
+// Drives MirrorRows as the pass does, band by band, with counts that depend
+// on |y| only (runs of a length set by the row), and checks that every row
+// ends with its own counts and which rows had to be counted.
+TEST(FastPass, MirroredRowsAreKeptWithinTheirBudget) {
+  struct KeepCase {
+    const char* name;
+    std::vector<float> ys;
+    std::size_t cols, budget;
+    int bandRows;
+    std::vector<int> counted;
+  };
+  const std::vector<float> symmetric{-1.0F, -0.5F, 0.0F, 0.5F, 1.0F};
+  const std::size_t oneRow = 5;  // a row of 40000 equal counts: two bytes of count, three of length
+  for (const KeepCase& c : std::vector<KeepCase>{
+           {"ample budget, a band per row", symmetric, 40, std::size_t{1} << 20, 1, {0, 1, 2}},
+           {"no budget: mirrors are counted again", symmetric, 40, 0, 1, {0, 1, 2, 3, 4}},
+           {"room for one row: the one taken soonest", symmetric, 40000, oneRow, 1, {0, 1, 2, 4}},
+           {"pairs within a band need no budget", symmetric, 40, 0, 5, {0, 1, 2}},
+           {"bands of two rows", symmetric, 40, std::size_t{1} << 20, 2, {0, 1, 2}},
+           {"+0 and -0 rows", {0.0F, -0.0F, 0.0F}, 40, std::size_t{1} << 20, 1, {0}},
+           {"nearly mirrored rows", {-0.1F, std::nextafter(0.1F, 1.0F)}, 40, std::size_t{1} << 20, 1, {0, 1}},
+       }) {
+    const auto expected = [&](std::size_t row, std::size_t col) {
+      const float y = std::abs(c.ys[row]);
+      const std::size_t run = c.cols > 1000 ? c.cols : 1 + static_cast<std::size_t>(y * 8);
+      return static_cast<EscapeCount>(1 + (col / run) % 7 + static_cast<int>(y * 100));
+    };
+    MirrorRows mirror(c.ys, true, c.budget);
+    std::vector<int> counted;
+    const int rows = static_cast<int>(c.ys.size());
+    for (int first = 0; first < rows; first += c.bandRows) {
+      const int count = std::min(c.bandRows, rows - first);
+      std::vector<EscapeCount> band(static_cast<std::size_t>(count) * c.cols, -1);
+      for (int row = first; row < first + count; ++row) {
+        if (!mirror.MustCount(row, first)) continue;
+        counted.push_back(row);
+        for (std::size_t col = 0; col < c.cols; ++col) {
+          band[static_cast<std::size_t>(row - first) * c.cols + col] = expected(static_cast<std::size_t>(row), col);
+        }
+      }
+      mirror.CompleteBand(first, count, band, c.cols);
+      EXPECT_LE(mirror.KeptBytes(), c.budget) << c.name;
+      for (int row = first; row < first + count; ++row) {
+        for (std::size_t col = 0; col < c.cols; ++col) {
+          ASSERT_EQ(band[static_cast<std::size_t>(row - first) * c.cols + col], expected(static_cast<std::size_t>(row), col))
+              << c.name << ": row " << row << ", column " << col;
+        }
+      }
+    }
+    EXPECT_EQ(counted, c.counted) << c.name;
+  }
+}
+
 TEST(FastPass, PicturesAreIdenticalAndUntouchedPixelsKeepTheirColour) {
   const Colour background{1, 2, 3};  // no palette colour
   Picture reference(30, 20, background);
