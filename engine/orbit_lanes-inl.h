@@ -86,6 +86,7 @@ class OrbitLanes {
   // The result for a lane's final count: 0 stays "the exact kernel decides".
   [[nodiscard]] EscapeCount Result(float n) const {
     if (n == 0.0F) return kExactKernelDecides;
+    if (n >= decidedMark) ++decidedEarly;  // [interior decided early]
     return n > limit ? unescapedCount : static_cast<EscapeCount>(n);
   }
 
@@ -101,6 +102,7 @@ class OrbitLanes {
     const hn::Rebind<std::int32_t, DF> di32;
     const hn::Rebind<EscapeCount, DF> di16;
     const VF count = table.Load(lane::kCount, k);
+    decidedEarly += hn::CountTrue(df, hn::Ge(count, hn::Set(df, decidedMark)));  // [interior decided early]
     const VF n = hn::IfThenElse(hn::Gt(count, hn::Set(df, limit)), hn::Set(df, static_cast<float>(unescapedCount)), count);
     hn::StoreU(hn::DemoteTo(di16, hn::ConvertTo(di32, n)), di16, to);
   }
@@ -135,9 +137,8 @@ class OrbitLanes {
         table.Store(lane::kCentreY, k, centreY);
         table.Store(lane::kRadius2, k, radius2);
         const MF settled = hn::And(active, InSettlingDisc(df, X, Y, centreX, centreY, radius2));
-        count = hn::IfThenElse(settled, hn::Set(df, limit + 1.0F), count);
+        count = hn::IfThenElse(settled, hn::Set(df, decidedMark), count);
         active = hn::AndNot(settled, active);
-        decidedEarly += hn::CountTrue(df, settled);
       }
     }
     const VF nan = hn::Set(df, std::numeric_limits<float>::quiet_NaN());
@@ -157,10 +158,9 @@ class OrbitLanes {
   // Ends orbits of vector k that repeat an earlier state, settled or passed
   // the limit, and stores its state.
   HWY_INLINE void Check(std::size_t k, VF X, VF Y, VF& count, MF& active) {
-    const VF unescaped = hn::Set(df, limit + 1.0F);
+    // [interior decided early] Read as MaxIter + 1; orbits already past the limit keep their count.
+    const VF unescaped = hn::IfThenElse(hn::Le(count, hn::Set(df, limit)), hn::Set(df, decidedMark), count);
     if constexpr (kCycles) {
-      // [interior decided early] the lanes that have not yet passed the limit
-      const MF beforeLimit = hn::And(active, hn::Le(count, hn::Set(df, limit)));
       // The state is (X, Y): X2 and Y2 follow from it. When it equals an
       // earlier, tested state the orbit repeats values already tested and
       // never escapes. Comparing values treats -0 and +0 alike, which is
@@ -182,7 +182,6 @@ class OrbitLanes {
                                                         table.Load(lane::kCentreY, k), table.Load(lane::kRadius2, k)));
       count = hn::IfThenElse(settled, unescaped, count);
       active = hn::AndNot(settled, active);
-      decidedEarly += hn::CountTrue(df, hn::AndNot(active, beforeLimit));
       // Brent: save the state ever more rarely, so any period is found.
       const VF nextSave = table.Load(lane::kNextSave, k);
       const MF save = hn::And(active, hn::Ge(count, nextSave));
@@ -209,7 +208,11 @@ class OrbitLanes {
   float limit;
   float P, Q;
   EscapeCount unescapedCount;
-  std::uint64_t decidedEarly = 0;  // orbits ended as unescaped before the limit, by a disc or a repeated state
+  // [interior decided early] Orbits that a disc or a repeated state ends get
+  // this count, above any a running orbit reaches (MaxIter + kStride), and
+  // are read as MaxIter + 1 like them; the results count them.
+  float decidedMark = limit + 2.0F * kStride;
+  mutable std::uint64_t decidedEarly = 0;
   LaneTable<DF> table;
 };
 
