@@ -183,7 +183,7 @@ HWY_INLINE hn::Mask<DF> MayHaveSettlingDisc(DF df, hn::Vec<DF> x, hn::Vec<DF> y)
 // its centre and squared radius, or radius2 < 0 where none is proven. Lanes
 // whose c lies near the period-2 bulb get a bulb disc, the others a cardioid
 // disc. Both centres come from one complex square root:
-// a = (1 - sqrt(1 - 4c)) / 2 and p = (-1 - sqrt(-3 - 4c)) / 2.
+// a = (1 - sqrt(1 - 4c)) / 2 and b = (-1 - sqrt(-3 - 4c)) / 2.
 template <class DF>
 HWY_INLINE void FindSettlingDisc(DF df, hn::Vec<hn::Rebind<double, DF>> cx, hn::Vec<hn::Rebind<double, DF>> cy,
                                  hn::Vec<DF>& centreX, hn::Vec<DF>& centreY, hn::Vec<DF>& radius2) {
