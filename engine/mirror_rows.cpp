@@ -91,19 +91,20 @@ void MirrorRows::Keep(int row, std::span<const EscapeCount> counts) {
   scratch_.clear();
   AppendRuns(counts, scratch_);
   std::vector<std::uint8_t> runs(scratch_.begin(), scratch_.end());  // no spare capacity: the budget is of bytes held
+  const std::size_t size = runs.size() + kRowOverhead;
   const int lastUser = lastUser_[static_cast<std::size_t>(row)];
-  while (keptBytes_ + runs.size() > budget_ && !byLastUser_.empty() && byLastUser_.rbegin()->first > lastUser) {
+  while (keptBytes_ + size > budget_ && !byLastUser_.empty() && byLastUser_.rbegin()->first > lastUser) {
     Forget(byLastUser_.rbegin()->second);
   }
-  if (keptBytes_ + runs.size() > budget_) return;
-  keptBytes_ += runs.size();
+  if (keptBytes_ + size > budget_) return;
+  keptBytes_ += size;
   byLastUser_.emplace(lastUser, row);
   kept_.emplace(row, std::move(runs));
 }
 
 void MirrorRows::Forget(int row) {
   const auto it = kept_.find(row);
-  keptBytes_ -= it->second.size();
+  keptBytes_ -= it->second.size() + kRowOverhead;
   byLastUser_.erase({lastUser_[static_cast<std::size_t>(row)], row});
   kept_.erase(it);
 }

@@ -46,6 +46,10 @@ class MirrorRows {
   // band takes. counts holds the band's rows of `cols` counts each.
   void CompleteBand(int bandFirst, int bandRows, std::span<EscapeCount> counts, std::size_t cols);
 
+  // Bytes a kept row costs besides its runs (its entries in the two indexes),
+  // counted against the budget so that the budget bounds the memory held.
+  static constexpr std::size_t kRowOverhead = 128;
+
   [[nodiscard]] std::size_t KeptBytes() const { return keptBytes_; }
 
  private:
