@@ -21,7 +21,7 @@ PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchm
             clang libclang-rt-14-dev time desktop-file-utils
 
 # What the arm64 cross build adds: the cross compiler, the :arm64 libraries and the emulator.
-ARM64_PACKAGES := g++-aarch64-linux-gnu qemu-user libhwy-dev:arm64 libtbb-dev:arm64 libpng-dev:arm64 \
+ARM64_PACKAGES := g++-aarch64-linux-gnu qemu-user libhwy-dev:arm64 libtbb-dev:arm64 libpng-dev:arm64 zlib1g-dev:arm64 \
                   libgtest-dev:arm64
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
