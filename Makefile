@@ -33,10 +33,10 @@ PACKAGES += dpkg-dev file lintian groff-base
 
 all: build
 
-# Installs only what is missing, so a ready machine needs no network and no root.
-deps:
-	@missing=""; \
-	for p in $(PACKAGES); do \
+# Installs only what is missing of the packages given, so a ready machine
+# needs no network and no root.
+install_missing = missing=""; \
+	for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' "$$p" 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -45,21 +45,15 @@ deps:
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
 
-# The same for the arm64 cross build; the architecture is added once, and
-# the package lists fetched again only then or when something is missing.
+deps:
+	@$(call install_missing,$(PACKAGES))
+
+# The same for the arm64 cross build; the architecture is added once.
 deps-arm64: deps
 	@if ! dpkg --print-foreign-architectures | grep -qx arm64; then \
 	  echo "Adding the arm64 architecture"; $(SUDO) dpkg --add-architecture arm64 && $(SUDO) apt-get update; \
 	fi; \
-	missing=""; \
-	for p in $(ARM64_PACKAGES); do \
-	  dpkg-query -W -f='$${Status}' "$$p" 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  $(SUDO) apt-get update && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
-	fi
+	$(call install_missing,$(ARM64_PACKAGES))
 
 $(BUILD_DIR)/build.ninja:
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
