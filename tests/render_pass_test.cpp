@@ -7,6 +7,7 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/test_names.h"
 
 namespace tobrisk {
 namespace {
@@ -124,6 +125,8 @@ struct PassFault {
   std::size_t plottedBefore;
 };
 
+void PrintTo(const PassFault& c, std::ostream* os) { *os << c.name; }
+
 class RenderPassFaults : public testing::TestWithParam<PassFault> {};
 
 TEST_P(RenderPassFaults, KeepEarlierPixelsAndStop) {
@@ -177,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
                   RunTimeError(Overflow, InPass{PassQuantity::LastColumn}), 0},
         PassFault{"height 32769 cannot be counted", DefaultMandelbrot(), 1, 32769,
                   RunTimeError(Overflow, InPass{PassQuantity::LastRow}), 0}),
-    [](const testing::TestParamInfo<PassFault>& info) { return "case" + std::to_string(info.index); });
+    test::RowName());
 
 TEST(RenderPass, ColumnCounterOverflowsAfterTheLastColumnOfWidth32768) {
   DrawParameters params = DefaultMandelbrot();

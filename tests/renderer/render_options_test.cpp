@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/render_options.h"
+#include "tests/support/test_names.h"
 
 namespace tobrisk {
 namespace {
@@ -68,6 +69,17 @@ struct Refusal {
   std::string_view mentions;
 };
 
+std::string Joined(const std::vector<std::string_view>& arguments) {
+  std::string text;
+  for (const std::string_view argument : arguments) {
+    if (!text.empty()) text += ' ';
+    text += argument;
+  }
+  return text;
+}
+
+void PrintTo(const Refusal& c, std::ostream* os) { *os << Joined(c.arguments); }
+
 class RenderArgumentRefusals : public testing::TestWithParam<Refusal> {};
 
 TEST_P(RenderArgumentRefusals, NameTheOffendingArgument) {
@@ -100,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{{"--quiet=yes", "-o", "a.png"}, "--quiet"},
                     Refusal{{"--progress=1", "-o", "a.png"}, "--progress"}, Refusal{{"--zoom", "2", "-o", "a.png"}, "--zoom"},
                     Refusal{{"--xmin", "1"}, "-o"}, Refusal{{"-o", "a.png", "--counts", "a.png"}, "--counts"}),
-    [](const testing::TestParamInfo<Refusal>& info) { return "case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<Refusal>& info) { return test::TestNameOf(Joined(info.param.arguments)); });
 
 }  // namespace
 }  // namespace tobrisk
