@@ -35,14 +35,6 @@ class PlotSurface {
       Plot(c, row, ColourOfCount(counts[col]));
     }
   }
-
-  // The palette entry for a kernel's count: (n mod 15) + 1. Kernels return
-  // counts of at least 1, so the entry lies in 1 ... 15.
-  // (Unsigned arithmetic, which the counts allow, lets loops over a row vectorise.)
-  [[nodiscard]] static std::uint8_t PaletteEntryOfCount(EscapeCount n) {
-    return static_cast<std::uint8_t>(static_cast<std::uint16_t>(n) % 15U + 1U);
-  }
-  [[nodiscard]] static Colour ColourOfCount(EscapeCount n) { return Palette16[PaletteEntryOfCount(n)]; }
 };
 
 }  // namespace tobrisk

@@ -47,6 +47,22 @@ TEST(PaletteIndex, FollowsTheCountModulo15) {
   }
 }
 
+// Surfaces that take whole rows use the unchecked rule; it must pick the entry
+// the reference pass picks for every count a kernel can return.
+TEST(PaletteIndex, SharedRuleMatchesTheCheckedOneForEveryCount) {
+  for (int n = -32768; n <= 32767; ++n) {
+    const auto count = static_cast<EscapeCount>(n);
+    const std::int16_t checked = PaletteIndexFor(count, InPass{});
+    const int shared = PaletteEntryOfCount(count);
+    if (n >= 0) {
+      ASSERT_EQ(shared, checked) << "n = " << n;
+    } else {  // no kernel returns these: the checked rule gives 1 or less, the shared one stays inside the palette
+      ASSERT_LE(checked, 1) << "n = " << n;
+      ASSERT_TRUE(shared >= 1 && shared <= 15) << "n = " << n << " gives " << shared;
+    }
+  }
+}
+
 TEST(RenderPass, DefaultMandelbrotSamplePixels) {
   RecordingSurface surface(320, 200);
   RenderPass(DefaultMandelbrot(), surface);
