@@ -7,6 +7,7 @@
 #include "engine/fractal.h"
 #include "platform/picture.h"
 #include "ui/draw_command.h"
+#include "ui/form1_layout.h"
 
 namespace tobrisk {
 namespace {
@@ -44,7 +45,7 @@ TEST(ReadDrawParameters, FieldTextsReadAsTheirLeadingNumber) {
                        Case{Field::Imaginary, "1e-50", 0.0F}}) {
     const DrawParameters params = ReadDrawParameters(WithField(kStartTexts, c.field, c.text), true);
     const float members[] = {params.XMin, params.XMax, params.YMin, params.YMax, 0.0F, params.P, params.Q};
-    EXPECT_EQ(members[static_cast<int>(c.field)], c.value) << FieldLabel(c.field) << " \"" << c.text << '"';
+    EXPECT_EQ(members[static_cast<int>(c.field)], c.value) << FieldCaption(c.field) << " \"" << c.text << '"';
   }
 }
 
@@ -61,7 +62,7 @@ TEST(ReadDrawParameters, IterationsUseTheChecked16BitConversion) {
         (void)ReadDrawParameters(texts, true);
         ADD_FAILURE() << c.text << " was accepted";
       } catch (const RunTimeError& error) {
-        EXPECT_EQ(error, RunTimeError(ErrorCause::Overflow, InField{Field::Iterations})) << c.text;
+        EXPECT_EQ(error, RunTimeError(ErrorCause::Overflow, InField{"Iterations"})) << c.text;
       }
     } else {
       EXPECT_EQ(ReadDrawParameters(texts, true).MaxIter, c.maxIter) << c.text;

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "engine/run_time_error.h"
+#include "ui/fields.h"
 #include "ui/form_description.h"
 
 namespace tobrisk {
@@ -46,6 +46,16 @@ inline constexpr std::array<std::string_view, 7> kFieldControls{"Text1", "Text2"
   return kFieldControls[static_cast<std::size_t>(field)];
 }
 
+// The label beside each field, whose caption names the field in error messages.
+inline constexpr std::array<std::string_view, 7> kFieldLabels{"Label1", "Label2", "Label3", "Label4",
+                                                               "Label5", "Label6", "Label7"};
+
+// The caption of a field's label ("X Min"); it lives as long as the program.
+[[nodiscard]] constexpr std::string_view FieldCaption(Field field) {
+  const ControlDescription* label = FindControl(kForm1, kFieldLabels[static_cast<std::size_t>(field)]);
+  return label != nullptr ? label->caption : std::string_view{};
+}
+
 // The option button that chooses the Mandelbrot set; Julia is chosen when it is off.
 inline constexpr std::string_view kMandelbrotOption = "Option1";
 // The drawing area that a Draw plots into.
@@ -55,6 +65,10 @@ inline constexpr std::string_view kDrawingArea = "Picture1";
   for (const std::string_view name : kFieldControls) {
     const ControlDescription* field = FindControl(kForm1, name);
     if (field == nullptr || field->kind != ControlKind::Field) return false;
+  }
+  for (const std::string_view name : kFieldLabels) {
+    const ControlDescription* label = FindControl(kForm1, name);
+    if (label == nullptr || label->kind != ControlKind::Label || label->caption.empty()) return false;
   }
   const ControlDescription* option = FindControl(kForm1, kMandelbrotOption);
   const ControlDescription* picture = FindControl(kForm1, kDrawingArea);

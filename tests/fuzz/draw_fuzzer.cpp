@@ -45,7 +45,7 @@ std::optional<RunTimeError> ReadSlowly(const FieldTexts& texts, bool mandelbrot,
   params.YMax = single(texts[3]);
   short maxIter = 0;
   if (!testing_support::SlowToInt16(testing_support::SlowScanNumber(texts[4]).value, maxIter)) {
-    return RunTimeError(ErrorCause::Overflow, InField{Field::Iterations});
+    return RunTimeError(ErrorCause::Overflow, InField{"Iterations"});
   }
   params.MaxIter = maxIter;
   params.P = single(texts[5]);

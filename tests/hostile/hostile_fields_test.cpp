@@ -19,6 +19,7 @@
 #include "platform/picture.h"
 #include "tests/fuzz/slow_number_reading.h"
 #include "ui/draw_command.h"
+#include "ui/form1_layout.h"
 
 namespace tobrisk {
 namespace {
@@ -119,7 +120,7 @@ TEST(HostileFieldText, DrawsAsItsReading) {
         plain[field] = readingText;
         const DrawOutcome got = DrawWith(hostile, mandelbrot);
         const DrawOutcome expected = DrawWith(plain, mandelbrot);
-        const std::string where = std::string(c.name) + " in " + FieldLabel(static_cast<Field>(field)) +
+        const std::string where = std::string(c.name) + " in " + std::string(FieldCaption(static_cast<Field>(field))) +
                                   (mandelbrot ? " (Mandelbrot)" : " (Julia)");
         ASSERT_EQ(got.error.has_value(), expected.error.has_value()) << where;
         if (got.error) {
@@ -138,7 +139,7 @@ TEST(HostileFieldText, ExtremeIterationsRaiseTheOverflowBeforeDrawing) {
     texts[static_cast<std::size_t>(Field::Iterations)] = text;
     const DrawOutcome outcome = DrawWith(texts, true);
     ASSERT_TRUE(outcome.error.has_value()) << text.substr(0, 20);
-    EXPECT_EQ(*outcome.error, RunTimeError(ErrorCause::Overflow, InField{Field::Iterations}));
+    EXPECT_EQ(*outcome.error, RunTimeError(ErrorCause::Overflow, InField{"Iterations"}));
     EXPECT_TRUE(outcome.picture == Picture(16, 10, kBackground)) << "nothing may be drawn";
   }
 }
