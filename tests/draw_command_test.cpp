@@ -16,7 +16,7 @@ constexpr Colour kBackground{1, 2, 3};
 const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
 
 FieldTexts WithField(FieldTexts texts, Field field, std::string_view text) {
-  texts[static_cast<std::size_t>(field)] = text;
+  texts[field] = text;
   return texts;
 }
 

@@ -39,20 +39,20 @@ inline constexpr FormDescription kForm1{"Form1", "Tobrisk", 5250, 6105, kForm1Co
 static_assert(FirstLayoutProblem(kForm1).empty(), "Form1 cannot be built as described");
 
 // The field control that holds each member of a Draw: Text1 ... Text7 in reading order.
-inline constexpr std::array<std::string_view, 7> kFieldControls{"Text1", "Text2", "Text3", "Text4",
-                                                                 "Text5", "Text6", "Text7"};
+inline constexpr ByField<std::string_view> kFieldControls{"Text1", "Text2", "Text3", "Text4",
+                                                          "Text5", "Text6", "Text7"};
 
 [[nodiscard]] constexpr std::string_view FieldControlName(Field field) {
-  return kFieldControls[static_cast<std::size_t>(field)];
+  return kFieldControls[field];
 }
 
 // The label beside each field, whose caption names the field in error messages.
-inline constexpr std::array<std::string_view, 7> kFieldLabels{"Label1", "Label2", "Label3", "Label4",
-                                                               "Label5", "Label6", "Label7"};
+inline constexpr ByField<std::string_view> kFieldLabels{"Label1", "Label2", "Label3", "Label4",
+                                                        "Label5", "Label6", "Label7"};
 
 // The caption of a field's label ("X Min"); it lives as long as the program.
 [[nodiscard]] constexpr std::string_view FieldCaption(Field field) {
-  const ControlDescription* label = FindControl(kForm1, kFieldLabels[static_cast<std::size_t>(field)]);
+  const ControlDescription* label = FindControl(kForm1, kFieldLabels[field]);
   return label != nullptr ? label->caption : std::string_view{};
 }
 

@@ -110,7 +110,7 @@ DrawOutcome DrawWith(const FieldTexts& texts, bool mandelbrot) {
 // one with the field holding the plain text of its reading.
 TEST(HostileFieldText, DrawsAsItsReading) {
   for (const HostileText& c : HostileTexts()) {
-    for (std::size_t field = 0; field < kStartTexts.size(); ++field) {
+    for (const Field field : kAllFields) {
       for (const bool mandelbrot : {true, false}) {
         FieldTexts hostile = kStartTexts;
         hostile[field] = c.text;
@@ -120,7 +120,7 @@ TEST(HostileFieldText, DrawsAsItsReading) {
         plain[field] = readingText;
         const DrawOutcome got = DrawWith(hostile, mandelbrot);
         const DrawOutcome expected = DrawWith(plain, mandelbrot);
-        const std::string where = std::string(c.name) + " in " + std::string(FieldCaption(static_cast<Field>(field))) +
+        const std::string where = std::string(c.name) + " in " + std::string(FieldCaption(field)) +
                                   (mandelbrot ? " (Mandelbrot)" : " (Julia)");
         ASSERT_EQ(got.error.has_value(), expected.error.has_value()) << where;
         if (got.error) {
@@ -136,7 +136,7 @@ TEST(HostileFieldText, ExtremeIterationsRaiseTheOverflowBeforeDrawing) {
   for (const std::string& text : {std::string("1e99999"), Text({"1", std::string(kMegabyte, '0')}), std::string("-1e99999"),
                                   std::string("32767.5"), std::string("-32768.6")}) {
     FieldTexts texts = kStartTexts;
-    texts[static_cast<std::size_t>(Field::Iterations)] = text;
+    texts[Field::Iterations] = text;
     const DrawOutcome outcome = DrawWith(texts, true);
     ASSERT_TRUE(outcome.error.has_value()) << text.substr(0, 20);
     EXPECT_EQ(*outcome.error, RunTimeError(ErrorCause::Overflow, InField{"Iterations"}));

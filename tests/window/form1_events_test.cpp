@@ -23,18 +23,16 @@ constexpr Colour kBackground{1, 2, 3};
 class FakeForm1 final : public Form1Window {
  public:
   FakeForm1() {
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      texts[i] = std::string(FindControl(kForm1, kFieldControls[i])->caption);
-    }
+    for (const Field field : kAllFields) texts[field] = std::string(FindControl(kForm1, FieldControlName(field))->caption);
   }
 
   [[nodiscard]] std::string FieldText(Field field) const override {
     calls.push_back("read " + std::string(FieldControlName(field)));
-    return texts[static_cast<std::size_t>(field)];
+    return texts[field];
   }
   void SetFieldText(Field field, std::string_view text) override {
     calls.push_back("write " + std::string(FieldControlName(field)));
-    texts[static_cast<std::size_t>(field)] = std::string(text);
+    texts[field] = std::string(text);
   }
   [[nodiscard]] bool Option1On() const override {
     calls.emplace_back("read Option1");
@@ -51,7 +49,7 @@ class FakeForm1 final : public Form1Window {
     reported.push_back(error);
   }
 
-  std::array<std::string, 7> texts;
+  ByField<std::string> texts;
   bool option1On = true;
   Picture picture{320, 200, kBackground};
   bool busy = false;
@@ -163,10 +161,10 @@ TEST(Command1Click, AnErrorIsReportedOnceAndLeavesFieldsAndPixels) {
 
 TEST(Command1Click, TheWindowGoesOnAfterAnError) {
   FakeForm1 form;
-  form.texts[static_cast<std::size_t>(Field::Iterations)] = "40000";
+  form.texts[Field::Iterations] = "40000";
   RunEventHandler(&Command1Click, form);
   ASSERT_EQ(form.reported.size(), 1U);
-  form.texts[static_cast<std::size_t>(Field::Iterations)] = "100";
+  form.texts[Field::Iterations] = "100";
   RunEventHandler(&Command1Click, form);
   EXPECT_EQ(form.reported.size(), 1U);
   EXPECT_EQ(form.picture, Drawn(kStartTexts, true));

@@ -66,7 +66,7 @@ class Form1Test : public ::testing::Test {
   }
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
-    for (int i = 0; i < 7; ++i) texts.push_back(FieldOf(static_cast<Field>(i))->text().toStdString());
+    for (const Field field : kAllFields) texts.push_back(FieldOf(field)->text().toStdString());
     return texts;
   }
 
