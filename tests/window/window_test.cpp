@@ -23,15 +23,16 @@
 #include "platform/qt/app_icon.h"
 #include "platform/qt/drawing_area.h"
 #include "platform/qt/form1_widget.h"
-#include "ui/draw_command.h"
+#include "tests/support/default_views.h"
 #include "tests/support/form_controls.h"
 #include "tests/support/image_picture.h"
+#include "ui/draw_command.h"
 #include "ui/form1_layout.h"
 
 namespace tobrisk {
 namespace {
 
-const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+using test::kStartTexts;
 
 struct Report {
   std::string message;

@@ -7,6 +7,8 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/default_views.h"
+#include "tests/support/recording_surface.h"
 #include "tests/support/test_names.h"
 
 namespace tobrisk {
@@ -14,28 +16,9 @@ namespace {
 
 constexpr Colour kBackground{1, 2, 3};  // not a palette colour, so untouched pixels show
 
-DrawParameters DefaultMandelbrot() { return {-2.5F, 1.5F, -1.5F, 1.5F, 100, 0.3F, 0.6F, FractalKind::Mandelbrot}; }
-DrawParameters DefaultJulia() { return {-1.5F, 1.5F, -1.5F, 1.5F, 100, 0.3F, 0.6F, FractalKind::Julia}; }
-
-// Records every plot in order, to check the order and the counts as well as the colours.
-class RecordingSurface final : public PlotSurface {
- public:
-  struct Plotted {
-    int col, row;
-    EscapeCount n;
-    Colour colour;
-  };
-  RecordingSurface(float width, float height) : width_(width), height_(height) {}
-  float Width() const override { return width_; }
-  float Height() const override { return height_; }
-  void NoteEscapeCount(std::int16_t, std::int16_t, EscapeCount n) override { lastCount_ = n; }
-  void Plot(std::int16_t col, std::int16_t row, Colour colour) override { plots.push_back({col, row, lastCount_, colour}); }
-  std::vector<Plotted> plots;
-
- private:
-  float width_, height_;
-  EscapeCount lastCount_ = 0;
-};
+using test::DefaultJulia;
+using test::DefaultMandelbrot;
+using test::RecordingSurface;
 
 TEST(PaletteIndex, FollowsTheCountModulo15) {
   struct Case {

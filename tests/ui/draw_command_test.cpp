@@ -6,6 +6,7 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/default_views.h"
 #include "ui/draw_command.h"
 #include "ui/form1_layout.h"
 
@@ -13,7 +14,7 @@ namespace tobrisk {
 namespace {
 
 constexpr Colour kBackground{1, 2, 3};
-const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+using test::kStartTexts;
 
 FieldTexts WithField(FieldTexts texts, Field field, std::string_view text) {
   texts[field] = text;

@@ -18,6 +18,7 @@
 #include "platform/number_text.h"
 #include "platform/picture.h"
 #include "tests/fuzz/slow_number_reading.h"
+#include "tests/support/default_views.h"
 #include "ui/draw_command.h"
 #include "ui/form1_layout.h"
 
@@ -89,7 +90,7 @@ TEST(HostileFieldText, ReadsAsDocumented) {
 }
 
 constexpr Colour kBackground{1, 2, 3};
-const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+using test::kStartTexts;
 
 struct DrawOutcome {
   Picture picture;

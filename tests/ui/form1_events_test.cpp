@@ -9,6 +9,7 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/default_views.h"
 #include "ui/draw_command.h"
 #include "ui/form1_events.h"
 #include "ui/form1_layout.h"
@@ -81,7 +82,7 @@ Picture Drawn(const FieldTexts& texts, bool mandelbrot) {
   return picture;
 }
 
-const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+using test::kStartTexts;
 
 TEST(Command1Click, AtStartDrawsTheDefaultMandelbrotView) {
   FakeForm1 form;
