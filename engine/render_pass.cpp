@@ -4,6 +4,7 @@
 #include "engine/fault_test.h"
 #include "engine/kernels.h"
 #include "engine/palette.h"
+#include "engine/pass_steps.h"
 
 #ifdef __clang__
 #pragma STDC FENV_ACCESS ON  // keeps clang from reordering arithmetic across the flag reads
