@@ -28,44 +28,29 @@ inline std::string TestNameOf(std::string_view prose) {
   return name.empty() ? "unnamed" : name;
 }
 
-// A literal text typed as input ("-1e-5", "  \t+7") as a test name that keeps
-// every character: signs and spaces are spelt out, long runs are counted.
+// A literal input text ("-1e-5", "  \t+7") as a test name that keeps every
+// character: signs and spaces are spelt out as words, long runs counted.
 inline std::string TestNameOfText(std::string_view text) {
-  if (text.empty()) return "empty";
   const auto word = [](char c) -> std::string {
-    if (std::isalnum(static_cast<unsigned char>(c)) != 0) return std::string(1, c);
-    switch (c) {
-      case '-': return "minus";
-      case '+': return "plus";
-      case '.': return "point";
-      case ',': return "comma";
-      case ' ': return "space";
-      case '\t': return "tab";
-      case '\n': return "newline";
-      default: return "char" + std::to_string(static_cast<unsigned char>(c));
+    if (std::isalnum(static_cast<unsigned char>(c)) != 0) return {c};
+    for (const auto& [symbol, spelt] : {std::pair{'-', "minus"}, {'+', "plus"}, {'.', "point"}, {',', "comma"},
+                                        {' ', "space"}, {'\t', "tab"}, {'\n', "newline"}}) {
+      if (c == symbol) return spelt;
     }
+    return "char" + std::to_string(static_cast<unsigned char>(c));
   };
   std::string name;
-  const auto append = [&name](const std::string& part, bool separate) {
-    if (separate && !name.empty() && name.back() != '_') name += '_';
-    name += part;
-  };
-  bool lastWasWord = false;
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t run = 1;
+  bool afterWord = false;  // a spelt-out symbol or a counted run ends before a letter or digit
+  for (std::size_t i = 0, run = 1; i < text.size(); i += run, run = 1) {
     while (i + run < text.size() && text[i + run] == text[i]) ++run;
-    const bool alnum = std::isalnum(static_cast<unsigned char>(text[i])) != 0;
-    if (run >= 8) {
-      append(std::to_string(run) + "_times_" + word(text[i]), true);
-      lastWasWord = true;
-      i += run;
-      continue;
-    }
-    append(word(text[i]), !alnum || lastWasWord);
-    lastWasWord = !alnum;
-    ++i;
+    const bool symbol = std::isalnum(static_cast<unsigned char>(text[i])) == 0;
+    const std::string part = run >= 8 ? std::to_string(run) + "_times_" + word(text[i]) : word(text[i]);
+    if ((symbol || afterWord || run >= 8) && !name.empty()) name += '_';
+    name += part;
+    if (run < 8) run = 1;
+    afterWord = symbol || run >= 8;
   }
-  return name;
+  return name.empty() ? "empty" : name;
 }
 
 // A name generator for INSTANTIATE_TEST_SUITE_P over rows with a `name` member.
