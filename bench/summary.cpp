@@ -49,6 +49,10 @@ void PrintSummaryLine(const SummaryLine& line) {
       std::printf(" ns_per_pixel_iteration=%.3f", *line.fastMs * 1e6 / *line.pixelIterations);
     }
   }
+  if (line.interiorDecidedEarly) {
+    if (*line.interiorDecidedEarly < 0) std::printf(" interior_decided_early=none_inside");
+    else std::printf(" interior_decided_early=%.1f%%", 100.0 * *line.interiorDecidedEarly);
+  }
   if (line.plainDoubleMs) {
     std::printf(" plain_double_ms=%.3f", *line.plainDoubleMs);
     if (line.fastMs) std::printf(" ratio_to_plain=%.2f", *line.fastMs / *line.plainDoubleMs);

@@ -36,7 +36,8 @@ struct SummaryLine {
   std::optional<double> peakMiB;
   std::optional<double> pixelIterations;  // the reference kernel's loop passes, all pixels
   std::optional<double> plainDoubleMs;    // the plain double kernel on the same view
-  std::optional<double> w1FastMs;         // for the window's Draw, the same view drawn in memory
+  std::optional<double> w1FastMs;
+  std::optional<double> interiorDecidedEarly;  // share of the points counted MaxIter + 1; < 0: none         // for the window's Draw, the same view drawn in memory
 };
 
 void PrintSummaryLine(const SummaryLine& line);

@@ -4,6 +4,7 @@
 #define HWY_TARGET_INCLUDE "engine/fast_kernels.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
+#include <atomic>
 #include <stdexcept>
 
 #include "engine/fast_kernels-inl.h"
@@ -34,6 +35,16 @@ HWY_AFTER_NAMESPACE();
 namespace tobrisk {
 
 HWY_EXPORT(CountGridExact);
+
+namespace {
+std::atomic<std::uint64_t> interiorDecidedEarly{0};
+}  // namespace
+
+std::uint64_t InteriorDecidedEarly() { return interiorDecidedEarly.load(std::memory_order_relaxed); }
+void ResetInteriorDecidedEarly() { interiorDecidedEarly.store(0, std::memory_order_relaxed); }
+void NoteInteriorDecidedEarly(std::uint64_t points) {
+  if (points != 0) interiorDecidedEarly.fetch_add(points, std::memory_order_relaxed);
+}
 
 void CountGrid(const PointGrid& grid, std::span<EscapeCount> counts, CycleDetection cycles) {
   if (counts.size() != grid.xs.size() * grid.ys.size()) throw std::invalid_argument("CountGrid needs one count per point");

@@ -46,4 +46,12 @@ void CountRow(const PointRow& row, std::span<EscapeCount> counts, CycleDetection
 // faster this way than row by row.
 void CountGrid(const PointGrid& grid, std::span<EscapeCount> counts, CycleDetection cycles = CycleDetection::On);
 
+// Points counted MaxIter + 1 that the vector kernels ended before reaching
+// MaxIter (in a settling disc, or repeating a state), summed over every
+// thread since the last reset: how much of the set the early decisions
+// spare. The kernels add to it once per grid.
+[[nodiscard]] std::uint64_t InteriorDecidedEarly();
+void ResetInteriorDecidedEarly();
+void NoteInteriorDecidedEarly(std::uint64_t points);
+
 }  // namespace tobrisk

@@ -18,6 +18,7 @@
 #include "engine/checked.h"
 #include "engine/fast_kernels.h"
 #include "engine/fault_test.h"
+#include "engine/mirror_rows.h"
 #include "engine/render_pass.h"
 
 namespace tobrisk {
@@ -102,11 +103,12 @@ class BandsInFlight {
 class Pass {
  public:
   Pass(const DrawParameters& params, PlotSurface& surface, const PlaneGrid& grid, int rowLast, int colLast,
-       std::size_t bandPixels)
+       const FastPassOptions& options)
       : params_(params), surface_(surface), grid_(grid), rowLast_(rowLast), colLast_(colLast),
         cols_(grid.xs.size()), computedRows_(static_cast<int>(grid.ys.size())),
-        bandRows_(static_cast<int>(std::clamp<std::size_t>(bandPixels / std::max<std::size_t>(cols_, 1), 1,
-                                                          std::max<std::size_t>(grid.ys.size(), 1)))) {}
+        bandRows_(static_cast<int>(std::clamp<std::size_t>(options.bandPixels / std::max<std::size_t>(cols_, 1), 1,
+                                                          std::max<std::size_t>(grid.ys.size(), 1)))),
+        mirror_(grid.ys, params.Kind == FractalKind::Mandelbrot, options.mirrorBytes) {}
 
   void Run() {
     const BandsInFlight guard(bands_);
@@ -142,14 +144,31 @@ class Pass {
     const int grain = static_cast<int>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(cols_, 1)));
     band.group.run([this, &band, grain] {
       tbb::parallel_for(tbb::blocked_range<int>(0, band.count, grain), [this, &band](const tbb::blocked_range<int>& rows) {
-        const auto begin = static_cast<std::size_t>(rows.begin());
-        const auto size = static_cast<std::size_t>(rows.size());
-        const PointGrid points{params_.Kind, grid_.xs,
-                               std::span(grid_.ys).subspan(static_cast<std::size_t>(band.first) + begin, size),
-                               params_.MaxIter, params_.P, params_.Q};
-        CountGrid(points, band.counts.subspan(begin * cols_, size * cols_));
+        // Runs of rows that must be counted; the others take an earlier row's counts below.
+        for (int begin = rows.begin(); begin < rows.end();) {
+          if (!mirror_.MustCount(band.first + begin, band.first)) {
+            ++begin;
+            continue;
+          }
+          int end = begin + 1;
+          while (end < rows.end() && mirror_.MustCount(band.first + end, band.first)) ++end;
+          CountRows(band, begin, end);
+          begin = end;
+        }
       });
+      if (!tbb::is_current_task_group_canceling()) {
+        mirror_.CompleteBand(band.first, band.count, band.counts.first(static_cast<std::size_t>(band.count) * cols_), cols_);
+      }
     });
+  }
+
+  // Counts rows first + begin ... first + end - 1 of a band.
+  void CountRows(Band& band, int begin, int end) {
+    const auto from = static_cast<std::size_t>(begin);
+    const auto size = static_cast<std::size_t>(end - begin);
+    const PointGrid points{params_.Kind, grid_.xs, std::span(grid_.ys).subspan(static_cast<std::size_t>(band.first) + from, size),
+                           params_.MaxIter, params_.P, params_.Q};
+    CountGrid(points, band.counts.subspan(from * cols_, size * cols_));
   }
 
   // Plots one row, settling marked pixels with the exact kernel, and raises
@@ -193,6 +212,7 @@ class Pass {
   std::size_t cols_;
   int computedRows_;
   int bandRows_;
+  MirrorRows mirror_;  // used by one band's task at a time: each starts after the previous one ended
   std::array<Band, 2> bands_;
 };
 
@@ -209,7 +229,7 @@ void FastRenderPass(const DrawParameters& params, PlotSurface& surface, const Fa
     return;
   }
   const PlaneGrid grid = MapToPlane(params, dx, dy, colLast + 1, rowLast + 1);
-  Pass pass(params, surface, grid, rowLast, colLast, options.bandPixels);
+  Pass pass(params, surface, grid, rowLast, colLast, options);
   tbb::task_arena arena(options.threads > 0 ? options.threads : tbb::task_arena::automatic);
   arena.execute([&pass] { pass.Run(); });
 }

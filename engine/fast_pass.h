@@ -13,6 +13,9 @@ struct FastPassOptions {
   // (twice this, in two bands): enough to keep every core busy, small enough
   // that memory does not grow with the picture.
   std::size_t bandPixels = std::size_t{1} << 20;
+  // Bytes of run-length coded counts kept for Mandelbrot rows that a later
+  // row mirrors (its y exactly the negative); rows beyond it are counted again.
+  std::size_t mirrorBytes = std::size_t{4} << 20;
 };
 
 // The render pass computed with vector kernels on every core. It leaves the

@@ -46,6 +46,7 @@ void ExpectSameAsReference(FractalKind kind, const std::vector<float>& xs, float
   for (const CycleDetection cycles : {CycleDetection::On, CycleDetection::Off}) {
     std::vector<EscapeCount> counts(xs.size(), -1);
     CountRow(PointRow{kind, xs, y, maxIter, p, q}, counts, cycles);
+    CountComparisons(xs.size());
     for (std::size_t i = 0; i < xs.size(); ++i) {
       const std::optional<EscapeCount> expected = Reference(kind, xs[i], y, maxIter, p, q);
       const bool finite = AllFinite({xs[i], y, p, q});
@@ -105,7 +106,7 @@ std::vector<RowCase> EdgeRows() {
   // multiplier |mu|: just inside, orbits settle slowly into a disc around it
   // (the kernels stop them there); on and just outside they do not. Each
   // point is a row of its own, as it has its own y.
-  for (const float modulus : {0.9F, 0.99F, 0.995F, 0.999F, 1.0F, 1.001F, 1.01F}) {
+  for (const float modulus : {0.9F, 0.99F, 0.995F, 0.999F, 1.0F, 1.001F, 1.01F, 1.05F, 1.2F}) {
     for (int i = 0; i < 8; ++i) {
       const double t = 0.05 + 0.39 * i;
       const double mx = modulus * std::cos(t), my = modulus * std::sin(t);
@@ -113,10 +114,31 @@ std::vector<RowCase> EdgeRows() {
       const auto y = static_cast<float>(my / 2 - mx * my / 2);
       rows.push_back({"cardioid edge", M, {x}, y, 3000});
       rows.push_back({"Julia set of a point at the cardioid edge", J, {0.0F, 0.1F, -0.2F}, 0.05F, 3000, x, y});
+      // The period-2 bulb c = -1 + lambda/4, whose 2-cycle has the multiplier lambda.
+      const auto bx = static_cast<float>(-1.0 + modulus * std::cos(t) / 4);
+      const auto by = static_cast<float>(modulus * std::sin(t) / 4);
+      rows.push_back({"bulb edge", M, {bx}, by, 3000});
+      rows.push_back({"Julia set of a point at the bulb edge", J, {0.0F, 0.1F, -0.2F}, 0.05F, 3000, bx, by});
     }
   }
-  // Rows of every length around the vector widths, so the padded tail is exercised.
-  for (int n : {1, 7, 8, 9, 31, 33, 63, 65, 129}) {
+  // Random points inside the cardioid and the bulb, where orbits are ended
+  // early by their discs, at the largest limits: MaxIter + 1 at 32766, the
+  // counter's overflow at 32767. The reference iterates every one in full.
+  std::mt19937 random(1207);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (const std::int16_t limit : {std::int16_t{32766}, std::int16_t{32767}}) {
+    for (int i = 0; i < 12; ++i) {
+      const double radius = std::sqrt(unit(random)), angle = 6.283185307179586 * unit(random);
+      const double mx = radius * std::cos(angle), my = radius * std::sin(angle);
+      rows.push_back({"random point in the cardioid", M, {static_cast<float>(mx / 2 - (mx * mx - my * my) / 4)},
+                      static_cast<float>(my / 2 - mx * my / 2), limit});
+      rows.push_back({"random point in the bulb", M, {static_cast<float>(-1.0 + mx / 4)}, static_cast<float>(my / 4),
+                      limit});
+    }
+  }
+  // Rows of every length around the blocks of every vector width (up to
+  // 2048-bit SVE: 128 points), so the padded tail is exercised.
+  for (int n : {1, 7, 8, 9, 31, 33, 63, 65, 127, 128, 129, 257}) {
     std::vector<float> xs;
     for (int i = 0; i < n; ++i) xs.push_back(-2.0F + 2.5F * static_cast<float>(i) / static_cast<float>(n));
     rows.push_back({"row length", M, xs, 0.3F, 200});
@@ -183,6 +205,7 @@ TEST_P(FastKernels, GridsMatchTheReference) {
     for (std::size_t i = 0; i < ys.size(); ++i) ys[i] = g.y0 + g.step * static_cast<float>(3 * i);
     std::vector<EscapeCount> counts(xs.size() * ys.size(), -1);
     CountGrid(PointGrid{g.kind, xs, ys, g.maxIter, g.p, g.q}, counts);
+    CountComparisons(counts.size());
     for (std::size_t row = 0; row < ys.size(); ++row) {
       for (std::size_t col = 0; col < xs.size(); ++col) {
         const std::optional<EscapeCount> expected = Reference(g.kind, xs[col], ys[row], g.maxIter, g.p, g.q);
@@ -190,6 +213,32 @@ TEST_P(FastKernels, GridsMatchTheReference) {
             << g.name << " at column " << col << ", row " << row;
       }
     }
+  }
+}
+
+// The benchmarks' share of interior points decided early rests on this count.
+TEST_P(FastKernels, InteriorPointsDecidedEarlyAreCounted) {
+  struct EarlyCase {
+    const char* name;
+    std::vector<float> xs;
+    float y;
+    std::int16_t maxIter;
+    CycleDetection cycles;
+    std::uint64_t expected;
+  };
+  const std::vector<float> deepInside{-0.1F, 0.0F, 0.1F, -0.2F, -1.0F, -1.05F, -0.95F};  // cardioid and bulb
+  const std::vector<float> outside{0.5F, 1.0F, -2.5F};
+  for (const EarlyCase& c : std::vector<EarlyCase>{
+           {"deep inside the cardioid and the bulb", deepInside, 0.0F, 1000, CycleDetection::On, 7},
+           {"the same points at 32767, marked for the exact kernel", deepInside, 0.0F, 32767, CycleDetection::On, 7},
+           {"points that escape", outside, 0.0F, 1000, CycleDetection::On, 0},
+           {"inside, but the limit ends the orbits first", deepInside, 0.0F, 2, CycleDetection::On, 0},
+           {"without cycle detection nothing ends early", deepInside, 0.0F, 1000, CycleDetection::Off, 0},
+       }) {
+    std::vector<EscapeCount> counts(c.xs.size());
+    ResetInteriorDecidedEarly();
+    CountRow(PointRow{M, c.xs, c.y, c.maxIter, 0.0F, 0.0F}, counts, c.cycles);
+    EXPECT_EQ(InteriorDecidedEarly(), c.expected) << c.name;
   }
 }
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/fast_pass.h"
+#include "engine/mirror_rows.h"
 #include "engine/render_pass.h"
 #include "engine/run_time_error.h"
 #include "platform/picture.h"
@@ -82,13 +83,15 @@ void ExpectSameAsReference(const DrawParameters& params, float width, float heig
       [options](const DrawParameters& p, PlotSurface& s) { FastRenderPass(p, s, options); }, params,
       width, height);
   const std::string what = Describe(params, width, height) + ", threads " + std::to_string(options.threads) +
-                           ", band " + std::to_string(options.bandPixels);
+                           ", band " + std::to_string(options.bandPixels) + ", mirror budget " +
+                           std::to_string(options.mirrorBytes);
   ASSERT_EQ(actual.error.has_value(), expected.error.has_value())
       << what << ": " << (expected.error ? expected.error->what() : actual.error->what());
   if (expected.error) {
     EXPECT_EQ(*actual.error, *expected.error) << what << ": got " << actual.error->what();
   }
   ASSERT_EQ(actual.plots.size(), expected.plots.size()) << what;
+  CountComparisons(expected.plots.size() + 1);  // each plot, and the error or its absence
   for (std::size_t i = 0; i < expected.plots.size(); ++i) {
     ASSERT_EQ(actual.plots[i], expected.plots[i]) << what << ": plot number " << i;
   }
@@ -122,10 +125,21 @@ std::vector<ViewCase> ChosenViews() {
       {"MaxIter 2", WithLimit(DefaultMandelbrot(), 2), 40, 25},
       {"inside at 32766", {-0.3F, 0.1F, -0.2F, 0.2F, 32766, 0, 0, M}, 16, 10},
       {"inside at 32767: the counter overflows at the first pixel", {-0.3F, 0.1F, -0.2F, 0.2F, 32767, 0, 0, M}, 64, 40},
+      {"inside the bulb at 32766", {-1.1F, -0.9F, -0.1F, 0.1F, 32766, 0, 0, M}, 12, 8},
+      {"inside the bulb at 32767: the counter overflows at the first pixel", {-1.1F, -0.9F, -0.1F, 0.1F, 32767, 0, 0, M}, 12, 8},
+      {"cardioid and bulb edges at 50", {-1.5F, 0.5F, -1.0F, 1.0F, 50, 0, 0, M}, 160, 160},
       {"counter overflows mid-picture", {1.0F, -0.25F, 0.5F, -0.5F, 32767, 0, 0, M}, 24, 16},
       {"Julia inside at 32767", {-0.5F, 0.5F, -0.5F, 0.5F, 32767, -0.1F, 0.1F, J}, 9, 5},
       {"boundary detail", {-0.7475F, -0.7435F, 0.1F, 0.104F, 5000, 0, 0, M}, 48, 30},
       {"mirrored both ways", {1.5F, -2.5F, 1.5F, -1.5F, 200, 0, 0, M}, 50, 30},
+      // Rows whose y is exactly an earlier row's negative take its counts (Mandelbrot only).
+      {"rows mirrored about the real axis", {-2.0F, 0.5F, -1.0F, 1.0F, 200, 0, 0, M}, 64, 64},
+      {"nearly mirrored rows", {-2.0F, 0.5F, -1.0F, 1.0000001F, 200, 0, 0, M}, 64, 64},
+      {"mirrored rows, bottom up", {-2.0F, 0.5F, 1.0F, -1.0F, 200, 0, 0, M}, 40, 32},
+      {"every row on the real axis", {-2.0F, 0.5F, 0.0F, 0.0F, 100, 0, 0, M}, 40, 30},
+      {"mirrored rows, the counter overflows at the first inside pixel", {-0.25F, 0.25F, -2.0F, 2.0F, 32767, 0, 0, M}, 8, 32},
+      {"mirrored rows, a kernel fault in both halves", {0, 4e10F, -1.0F, 1.0F, 100, 0, 0, M}, 40, 64},
+      {"Julia rows about the real axis are not mirrored", {-1.5F, 1.5F, -1.0F, 1.0F, 100, 0.3F, 0.6F, J}, 64, 64},
       {"degenerate column", {-0.75F, -0.75F, -1.0F, 1.0F, 300, 0, 0, M}, 33, 21},
       {"degenerate point", {-0.75F, -0.75F, 0.1F, 0.1F, 300, 0, 0, M}, 33, 21},
       {"odd sizes", DefaultJulia(), 1, 1},
@@ -209,14 +223,93 @@ TEST(FastPass, BandsAndThreadsDoNotChangeTheResult) {
       {"picture over many bands", {-2.0F, 0.5F, -1.25F, 1.25F, 60, 0, 0, M}, 150, 200},
       {"fault on a row far down", {-2.0F, 0.5F, -1.25F, 1e9F, 60, 0, 0, M}, 150, 200},
       {"fault in the last row", {-2.0F, 0.5F, -1.25F, 4.5e9F, 60, 0, 0, M}, 150, 200},
+      {"rows mirrored over many bands", {-2.0F, 0.5F, -1.0F, 1.0F, 60, 0, 0, M}, 150, 256},
+      {"mirrored rows, the counter overflows far down", {-0.25F, 0.25F, -2.0F, 2.0F, 32767, 0, 0, M}, 30, 64},
+      {"mirrored rows of runs longer than 16383", {-0.25F, 0.0F, -0.125F, 0.125F, 20, 0, 0, M}, 17000, 4},
   };
   for (const ViewCase& view : views) {
     SCOPED_TRACE(view.name);
     for (const int threads : {1, 2, 0}) {
       for (const std::size_t band : {std::size_t{1}, std::size_t{449}, std::size_t{30000}, std::size_t{1} << 20}) {
-        ExpectSameAsReference(view.params, view.width, view.height, FastPassOptions{threads, band});
+        // Budgets for mirrored rows: none, a row or two (most are counted again), plenty.
+        for (const std::size_t mirrorBytes : {std::size_t{0}, std::size_t{600}, std::size_t{4} << 20}) {
+          ExpectSameAsReference(view.params, view.width, view.height, FastPassOptions{threads, band, mirrorBytes});
+        }
       }
     }
+  }
+}
+
+TEST(FastPass, RowsPairOnlyWithExactNegatives) {
+  struct SourceCase {
+    const char* name;
+    std::vector<float> ys;
+    std::vector<int> sources;
+  };
+  const float justAbove = std::nextafter(0.1F, 1.0F);
+  for (const SourceCase& c : std::vector<SourceCase>{
+           {"a symmetric column of rows", {-1.0F, -0.5F, 0.0F, 0.5F, 1.0F}, {-1, -1, -1, 1, 0}},
+           {"+0 and -0 pair", {0.0F, -0.0F, 0.0F}, {-1, 0, 1}},
+           {"the latest of equal rows is the source", {0.5F, 0.5F, -0.5F}, {-1, -1, 1}},
+           {"one unit in the last place apart", {-0.1F, justAbove}, {-1, -1}},
+           {"NaN pairs with nothing", {kNaN, -kNaN, kNaN}, {-1, -1, -1}},
+           {"infinities pair", {-kInf, kInf}, {-1, 0}},
+       }) {
+    EXPECT_EQ(MirrorRows::Sources(c.ys), c.sources) << c.name;
+  }
+}
+
+// Drives MirrorRows as the pass does, band by band, with counts that depend
+// on |y| only (runs of a length set by the row), and checks that every row
+// ends with its own counts and which rows had to be counted.
+TEST(FastPass, MirroredRowsAreKeptWithinTheirBudget) {
+  struct KeepCase {
+    const char* name;
+    std::vector<float> ys;
+    std::size_t cols, budget;
+    int bandRows;
+    std::vector<int> counted;
+  };
+  const std::vector<float> symmetric{-1.0F, -0.5F, 0.0F, 0.5F, 1.0F};
+  // A row of 40000 equal counts: two bytes of count, three of length, and the row's overhead.
+  const std::size_t oneRow = 5 + MirrorRows::kRowOverhead;
+  for (const KeepCase& c : std::vector<KeepCase>{
+           {"ample budget, a band per row", symmetric, 40, std::size_t{1} << 20, 1, {0, 1, 2}},
+           {"no budget: mirrors are counted again", symmetric, 40, 0, 1, {0, 1, 2, 3, 4}},
+           {"room for one row: the one taken soonest", symmetric, 40000, oneRow, 1, {0, 1, 2, 4}},
+           {"pairs within a band need no budget", symmetric, 40, 0, 5, {0, 1, 2}},
+           {"bands of two rows", symmetric, 40, std::size_t{1} << 20, 2, {0, 1, 2}},
+           {"+0 and -0 rows", {0.0F, -0.0F, 0.0F}, 40, std::size_t{1} << 20, 1, {0}},
+           {"nearly mirrored rows", {-0.1F, std::nextafter(0.1F, 1.0F)}, 40, std::size_t{1} << 20, 1, {0, 1}},
+       }) {
+    const auto expected = [&](std::size_t row, std::size_t col) {
+      const float y = std::abs(c.ys[row]);
+      const std::size_t run = c.cols > 1000 ? c.cols : 1 + static_cast<std::size_t>(y * 8);
+      return static_cast<EscapeCount>(1 + (col / run) % 7 + static_cast<int>(y * 100));
+    };
+    MirrorRows mirror(c.ys, true, c.budget);
+    std::vector<int> counted;
+    const int rows = static_cast<int>(c.ys.size());
+    for (int first = 0; first < rows; first += c.bandRows) {
+      const int count = std::min(c.bandRows, rows - first);
+      std::vector<EscapeCount> band(static_cast<std::size_t>(count) * c.cols, -1);
+      for (int row = first; row < first + count; ++row) {
+        if (!mirror.MustCount(row, first)) continue;
+        counted.push_back(row);
+        for (std::size_t col = 0; col < c.cols; ++col) {
+          band[static_cast<std::size_t>(row - first) * c.cols + col] = expected(static_cast<std::size_t>(row), col);
+        }
+      }
+      mirror.CompleteBand(first, count, band, c.cols);
+      EXPECT_LE(mirror.KeptBytes(), c.budget) << c.name;
+      for (int row = first; row < first + count; ++row) {
+        for (std::size_t col = 0; col < c.cols; ++col) {
+          ASSERT_EQ(band[static_cast<std::size_t>(row - first) * c.cols + col], expected(static_cast<std::size_t>(row), col))
+              << c.name << ": row " << row << ", column " << col;
+        }
+      }
+    }
+    EXPECT_EQ(counted, c.counted) << c.name;
   }
 }
 

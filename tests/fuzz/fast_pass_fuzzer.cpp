@@ -132,6 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   params.YMax = FuzzedFloat(data);
   params.P = FuzzedFloat(data);
   params.Q = FuzzedFloat(data);
+  // Read last, so that inputs written before it still mean what they meant:
+  // budgets for mirrored rows small enough that rows are counted again.
+  if (data.ConsumeBool()) options.mirrorBytes = data.ConsumeIntegralInRange<std::size_t>(0, 200);
 
   RecordingSurface fast(surfaceSize.width, surfaceSize.height);
   RecordingSurface reference(surfaceSize.width, surfaceSize.height);

@@ -27,7 +27,12 @@ std::string Quote(const std::string& text) {
 
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
                 const std::filesystem::path& scratch, const std::string& standardOutput) {
-  std::string command = Quote(program);
+  std::string command;
+#ifdef TOBRISK_TOOL_EMULATOR
+  // A cross-built program runs through the emulator, as the tests themselves do.
+  command = TOBRISK_TOOL_EMULATOR " ";
+#endif
+  command += Quote(program);
   for (const std::string& argument : arguments) {
     command += ' ';
     command += Quote(argument);
