@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 #include "engine/types.h"
 
@@ -27,13 +26,5 @@ inline constexpr std::array<Colour, 16> Palette16{{
 }
 
 [[nodiscard]] constexpr Colour ColourOfCount(EscapeCount n) { return Palette16[PaletteEntryOfCount(n)]; }
-
-// The palette entry holding `colour`, for surfaces that store indices.
-constexpr std::optional<std::uint8_t> PaletteIndexOf(Colour colour) {
-  for (std::size_t index = 0; index < Palette16.size(); ++index) {
-    if (Palette16[index] == colour) return static_cast<std::uint8_t>(index);
-  }
-  return std::nullopt;
-}
 
 }  // namespace tobrisk

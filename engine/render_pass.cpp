@@ -56,8 +56,7 @@ void RenderPass(const DrawParameters& params, PlotSurface& surface) {
         throw error.AtPixelOf(col, row);
       }
       const std::int16_t k = PaletteIndexFor(n, pixel);
-      surface.NoteEscapeCount(col, row, n);
-      surface.Plot(col, row, Palette16[static_cast<std::size_t>(k)]);
+      surface.Plot(col, row, n, Palette16[static_cast<std::size_t>(k)]);
       DiscardPendingFaults();
     }
   }

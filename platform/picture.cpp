@@ -16,8 +16,7 @@ Picture::Picture(int width, int height, Colour background)
   if (width < 0 || height < 0) throw std::invalid_argument("a picture cannot have a negative size");
 }
 
-void Picture::Plot(std::int16_t col, std::int16_t row, Colour colour) {
-  // Like a real drawing area, a picture ignores pixels outside itself.
+void Picture::SetPixel(int col, int row, Colour colour) {
   if (col < 0 || row < 0 || col >= width_ || row >= height_) return;
   pixels_[static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(col)] = colour;
 }

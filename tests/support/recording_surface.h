@@ -21,15 +21,13 @@ class RecordingSurface final : public PlotSurface {
   RecordingSurface(float width, float height) : width_(width), height_(height) {}
   [[nodiscard]] float Width() const override { return width_; }
   [[nodiscard]] float Height() const override { return height_; }
-  void NoteEscapeCount(std::int16_t /*col*/, std::int16_t /*row*/, EscapeCount n) override { lastCount_ = n; }
-  void Plot(std::int16_t col, std::int16_t row, Colour colour) override {
-    plots.push_back({col, row, lastCount_, colour});
+  void Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour colour) override {
+    plots.push_back({col, row, n, colour});
   }
   std::vector<Plotted> plots;
 
  private:
   float width_, height_;
-  EscapeCount lastCount_ = 0;
 };
 
 }  // namespace tobrisk::test

@@ -66,9 +66,9 @@ class FakeForm1 final : public Form1Window {
     explicit Surface(FakeForm1& form) : form_(form) {}
     [[nodiscard]] float Width() const override { return form_.picture.Width(); }
     [[nodiscard]] float Height() const override { return form_.picture.Height(); }
-    void Plot(std::int16_t col, std::int16_t row, Colour colour) override {
+    void Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour colour) override {
       if (!form_.busy) ++form_.plotsWhileIdle;
-      form_.picture.Plot(col, row, colour);
+      form_.picture.Plot(col, row, n, colour);
     }
 
    private:
