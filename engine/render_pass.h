@@ -1,6 +1,5 @@
 #pragma once
 
-#include "engine/pass_steps.h"  // for the fast pass until it includes it itself
 #include "engine/plot_surface.h"
 #include "engine/run_time_error.h"
 #include "engine/types.h"
