@@ -15,7 +15,7 @@ class PassCounter final : public PlotSurface {
   PassCounter(const DrawParameters& params, int width, int height) : params_(params), width_(width), height_(height) {}
   float Width() const override { return static_cast<float>(width_); }
   float Height() const override { return static_cast<float>(height_); }
-  void Plot(std::int16_t, std::int16_t, Colour) override {}
+  void Plot(std::int16_t, std::int16_t, EscapeCount, Colour) override {}
   void PlotRow(std::int16_t, std::span<const EscapeCount> counts) override {
     for (const EscapeCount n : counts) passes_ += LoopPasses(params_.Kind, n, params_.MaxIter);
   }

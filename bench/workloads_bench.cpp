@@ -128,7 +128,7 @@ class DiscardingSurface final : public PlotSurface {
   DiscardingSurface(int width, int height) : width_(width), height_(height) {}
   float Width() const override { return static_cast<float>(width_); }
   float Height() const override { return static_cast<float>(height_); }
-  void Plot(std::int16_t, std::int16_t, Colour) override {}
+  void Plot(std::int16_t, std::int16_t, EscapeCount, Colour) override {}
   void PlotRow(std::int16_t, std::span<const EscapeCount> counts) override { benchmark::DoNotOptimize(counts.data()); }
 
  private:

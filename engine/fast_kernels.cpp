@@ -54,7 +54,7 @@ void CountGrid(const PointGrid& grid, std::span<EscapeCount> counts, CycleDetect
 
 void CountRow(const PointRow& row, std::span<EscapeCount> counts, CycleDetection cycles) {
   if (counts.size() != row.xs.size()) throw std::invalid_argument("CountRow needs one count per point");
-  CountGrid(PointGrid{row.kind, row.xs, std::span(&row.y, 1), row.maxIter, row.P, row.Q}, counts, cycles);
+  CountGrid(PointGrid{row.Kind, row.xs, std::span(&row.y, 1), row.MaxIter, row.P, row.Q}, counts, cycles);
 }
 
 }  // namespace tobrisk

@@ -11,22 +11,22 @@ namespace tobrisk {
 // exact scalar kernel can give: it faults there, or an input is not finite.
 inline constexpr EscapeCount kExactKernelDecides = 0;
 
-// One row of plane points (xs[i], y) with what the kernel of `kind` needs.
+// One row of plane points (xs[i], y) with what the kernel of `Kind` needs; the quantities are named as in DrawParameters.
 struct PointRow {
-  FractalKind kind = FractalKind::Mandelbrot;
+  FractalKind Kind = FractalKind::Mandelbrot;
   std::span<const float> xs;
   float y = 0.0F;
-  std::int16_t maxIter = 0;
+  std::int16_t MaxIter = 0;
   float P = 0.0F;
   float Q = 0.0F;
 };
 
 // A grid of plane points: xs by ys, row-major.
 struct PointGrid {
-  FractalKind kind = FractalKind::Mandelbrot;
+  FractalKind Kind = FractalKind::Mandelbrot;
   std::span<const float> xs;
   std::span<const float> ys;
-  std::int16_t maxIter = 0;
+  std::int16_t MaxIter = 0;
   float P = 0.0F;
   float Q = 0.0F;
 };

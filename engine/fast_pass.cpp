@@ -19,7 +19,7 @@
 #include "engine/fast_kernels.h"
 #include "engine/fault_test.h"
 #include "engine/mirror_rows.h"
-#include "engine/render_pass.h"
+#include "engine/pass_steps.h"
 
 namespace tobrisk {
 namespace {

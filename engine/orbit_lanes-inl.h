@@ -58,9 +58,9 @@ class OrbitLanes {
   [[nodiscard]] static std::size_t StorageSize(DF df) { return LaneTable<DF>::Size(K * hn::Lanes(df)); }
 
   OrbitLanes(DF df, const PointGrid& grid, float* HWY_RESTRICT storage)
-      : df(df), mandelbrot(grid.kind == FractalKind::Mandelbrot), first(mandelbrot ? 2.0F : 1.0F),
-        limit(grid.maxIter), P(grid.P), Q(grid.Q),
-        unescapedCount(grid.maxIter < 32767 ? static_cast<EscapeCount>(grid.maxIter + 1) : kExactKernelDecides),
+      : df(df), mandelbrot(grid.Kind == FractalKind::Mandelbrot), first(mandelbrot ? 2.0F : 1.0F),
+        limit(grid.MaxIter), P(grid.P), Q(grid.Q),
+        unescapedCount(grid.MaxIter < 32767 ? static_cast<EscapeCount>(grid.MaxIter + 1) : kExactKernelDecides),
         table(df, K * hn::Lanes(df), storage) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (std::size_t f = 0; f < lane::kFields; ++f) table.Fill(static_cast<lane::Field>(f), 0.0F);

@@ -128,8 +128,8 @@ HWY_NOINLINE void CountStragglers(DF df, const PointGrid& grid, const std::vecto
 // long orbits share lanes only with each other), vector by vector otherwise.
 template <class Arithmetic, bool kCycles, class DF>
 HWY_INLINE void CountGridWith(DF df, const PointGrid& grid, EscapeCount* HWY_RESTRICT counts) {
-  const int first = grid.kind == FractalKind::Mandelbrot ? 2 : 1;
-  if (grid.maxIter >= first && ConstantIsBounded(df, grid)) {
+  const int first = grid.Kind == FractalKind::Mandelbrot ? 2 : 1;
+  if (grid.MaxIter >= first && ConstantIsBounded(df, grid)) {
     // Kept per thread between calls: a fresh vector per band costs page faults.
     static thread_local std::vector<Straggler> stragglers;
     stragglers.clear();
@@ -138,7 +138,7 @@ HWY_INLINE void CountGridWith(DF df, const PointGrid& grid, EscapeCount* HWY_RES
     return;
   }
   for (std::size_t row = 0; row < grid.ys.size(); ++row) {
-    const PointRow points{grid.kind, grid.xs, grid.ys[row], grid.maxIter, grid.P, grid.Q};
+    const PointRow points{grid.Kind, grid.xs, grid.ys[row], grid.MaxIter, grid.P, grid.Q};
     CountRowWith<Arithmetic, kCycles>(df, points, counts + row * grid.xs.size());
   }
 }

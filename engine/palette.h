@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 #include "engine/types.h"
 
@@ -16,12 +15,16 @@ inline constexpr std::array<Colour, 16> Palette16{{
     {0xFF, 0x55, 0x55}, {0xFF, 0x55, 0xFF}, {0xFF, 0xFF, 0x55}, {0xFF, 0xFF, 0xFF},
 }};
 
-// The palette entry holding `colour`, for surfaces that store indices.
-constexpr std::optional<std::uint8_t> PaletteIndexOf(Colour colour) {
-  for (std::size_t index = 0; index < Palette16.size(); ++index) {
-    if (Palette16[index] == colour) return static_cast<std::uint8_t>(index);
-  }
-  return std::nullopt;
+// The palette entry for a kernel's count, (n mod 15) + 1, for every surface
+// that takes whole rows of counts; the reference pass works it out with a
+// checked addition instead, which gives the same entry for every count of 0 or
+// more (a test holds them together). Kernels return counts of at least 1, so
+// the entry lies in 1 ... 15; unsigned arithmetic keeps it inside the palette
+// for any count and lets loops over a row vectorise.
+[[nodiscard]] constexpr std::uint8_t PaletteEntryOfCount(EscapeCount n) {
+  return static_cast<std::uint8_t>(static_cast<std::uint16_t>(n) % 15U + 1U);
 }
+
+[[nodiscard]] constexpr Colour ColourOfCount(EscapeCount n) { return Palette16[PaletteEntryOfCount(n)]; }
 
 }  // namespace tobrisk

@@ -19,30 +19,19 @@ class PlotSurface {
   [[nodiscard]] virtual float Width() const = 0;
   [[nodiscard]] virtual float Height() const = 0;
 
-  virtual void Plot(std::int16_t col, std::int16_t row, Colour colour) = 0;
+  // One pixel, as the reference pass plots them: the count the kernel
+  // returned (surfaces that keep counts, such as the count map, need it) and
+  // the colour the pass chose for it.
+  virtual void Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour colour) = 0;
 
-  // Called just before the pixel's Plot with the count that chose its colour;
-  // surfaces that keep counts (the renderer's count map) override it.
-  virtual void NoteEscapeCount(std::int16_t /*col*/, std::int16_t /*row*/, EscapeCount /*n*/) {}
-
-  // Plots the first counts.size() pixels of a row from column 0 on, as the
-  // pass would one by one. Surfaces that can take a whole row at once (a
-  // picture in memory, a file written row by row) override it.
+  // The first counts.size() pixels of a row from column 0 on, each in the
+  // colour of its count: how every other pass plots. Surfaces that can take a
+  // whole row at once (a picture in memory, a file written row by row) override it.
   virtual void PlotRow(std::int16_t row, std::span<const EscapeCount> counts) {
     for (std::size_t col = 0; col < counts.size(); ++col) {
-      const auto c = static_cast<std::int16_t>(col);
-      NoteEscapeCount(c, row, counts[col]);
-      Plot(c, row, ColourOfCount(counts[col]));
+      Plot(static_cast<std::int16_t>(col), row, counts[col], ColourOfCount(counts[col]));
     }
   }
-
-  // The palette entry for a kernel's count: (n mod 15) + 1. Kernels return
-  // counts of at least 1, so the entry lies in 1 ... 15.
-  // (Unsigned arithmetic, which the counts allow, lets loops over a row vectorise.)
-  [[nodiscard]] static std::uint8_t PaletteEntryOfCount(EscapeCount n) {
-    return static_cast<std::uint8_t>(static_cast<std::uint16_t>(n) % 15U + 1U);
-  }
-  [[nodiscard]] static Colour ColourOfCount(EscapeCount n) { return Palette16[PaletteEntryOfCount(n)]; }
 };
 
 }  // namespace tobrisk

@@ -4,6 +4,7 @@
 #include "engine/fault_test.h"
 #include "engine/kernels.h"
 #include "engine/palette.h"
+#include "engine/pass_steps.h"
 
 #ifdef __clang__
 #pragma STDC FENV_ACCESS ON  // keeps clang from reordering arithmetic across the flag reads
@@ -55,8 +56,7 @@ void RenderPass(const DrawParameters& params, PlotSurface& surface) {
         throw error.AtPixelOf(col, row);
       }
       const std::int16_t k = PaletteIndexFor(n, pixel);
-      surface.NoteEscapeCount(col, row, n);
-      surface.Plot(col, row, Palette16[static_cast<std::size_t>(k)]);
+      surface.Plot(col, row, n, Palette16[static_cast<std::size_t>(k)]);
       DiscardPendingFaults();
     }
   }

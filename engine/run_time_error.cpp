@@ -46,25 +46,12 @@ std::string KernelText(const InKernel& kernel) {
 
 }  // namespace
 
-const char* FieldLabel(Field field) {
-  switch (field) {
-    case Field::XMin: return "X Min";
-    case Field::XMax: return "X Max";
-    case Field::YMin: return "Y Min";
-    case Field::YMax: return "Y Max";
-    case Field::Iterations: return "Iterations";
-    case Field::Real: return "Real";
-    case Field::Imaginary: return "Imaginary";
-  }
-  return "field";
-}
-
 std::string DescribeError(ErrorCause cause, const ErrorSite& site) {
   const std::string what = CauseText(cause);
   struct Describe {
     const std::string& what;
     std::string operator()(const InField& at) const {
-      return what + ": " + FieldLabel(at.field) + " must lie between -32768 and 32767";
+      return what + ": " + std::string(at.caption) + " must lie between -32768 and 32767";
     }
     std::string operator()(const InPass& at) const { return what + " in " + QuantityText(at.quantity); }
     std::string operator()(const InKernel& at) const { return what + " in the kernel at " + KernelText(at); }

@@ -16,17 +16,17 @@ enum class ErrorCause : std::uint8_t {
   FloatingPointInvalid,
 };
 
-// The seven fields of the window, in reading order (Text1 ... Text7).
-enum class Field : std::uint8_t { XMin, XMax, YMin, YMax, Iterations, Real, Imaginary };
-
 // Quantities the render pass computes outside the pixels.
 enum class PassQuantity : std::uint8_t { ColumnStep, RowStep, LastRow, LastColumn, RowCounter, ColumnCounter };
 
 // The kernel statement whose check failed.
 enum class KernelStep : std::uint8_t { X, Y, X2, Y2, SquaredModulus, Counter };
 
+// A number the user typed, named by the caption the window gives its field
+// ("Iterations"). The caption is not copied: it must outlive the error, as
+// the window's captions, which live as long as the program, do.
 struct InField {
-  Field field;
+  std::string_view caption;
   friend bool operator==(const InField&, const InField&) = default;
 };
 
@@ -79,6 +79,5 @@ class RunTimeError : public std::runtime_error {
 };
 
 [[nodiscard]] std::string DescribeError(ErrorCause cause, const ErrorSite& site);
-[[nodiscard]] const char* FieldLabel(Field field);
 
 }  // namespace tobrisk

@@ -40,7 +40,7 @@ template <class Arithmetic, bool kCycles, class DF>
 HWY_INLINE void CountVector(DF df, const PointRow& row, const float* HWY_RESTRICT xs, float* HWY_RESTRICT out) {
   using VF = hn::Vec<DF>;
   using MF = hn::Mask<DF>;
-  const bool mandelbrot = row.kind == FractalKind::Mandelbrot;
+  const bool mandelbrot = row.Kind == FractalKind::Mandelbrot;
   const int first = mandelbrot ? 2 : 1;  // the first tested iterate
 
   const auto cy = Arithmetic::Broadcast(mandelbrot ? row.y : row.Q);
@@ -58,12 +58,12 @@ HWY_INLINE void CountVector(DF df, const PointRow& row, const float* HWY_RESTRIC
   VF savedX = hn::Set(df, std::numeric_limits<float>::quiet_NaN());
   VF savedY = savedX;
 
-  if (row.maxIter >= first) {
+  if (row.MaxIter >= first) {
     const VF four = hn::Set(df, 4.0F);
     const VF largest = hn::Set(df, std::numeric_limits<float>::max());
     // An orbit that never escapes ends at MaxIter + 1, unless the 16-bit
     // counter would have to pass 32767 first: that fault is the exact kernel's.
-    const VF unescaped = hn::Set(df, row.maxIter < 32767 ? static_cast<float>(row.maxIter + 1) : 0.0F);
+    const VF unescaped = hn::Set(df, row.MaxIter < 32767 ? static_cast<float>(row.MaxIter + 1) : 0.0F);
     int nextSave = first;
     for (int i = first;; ++i) {
       Arithmetic::Step(df, cx, cy, X, Y, X2, Y2);
@@ -84,7 +84,7 @@ HWY_INLINE void CountVector(DF df, const PointRow& row, const float* HWY_RESTRIC
         count = hn::IfThenElse(repeats, unescaped, count);
         active = hn::AndNot(repeats, active);
       }
-      if (hn::AllFalse(df, active) || i >= row.maxIter) break;
+      if (hn::AllFalse(df, active) || i >= row.MaxIter) break;
       if (kCycles && i == nextSave) {
         savedX = X;
         savedY = Y;
@@ -137,7 +137,7 @@ template <class DF>
 
 template <class DF>
 [[nodiscard]] HWY_INLINE bool ConstantIsBounded(DF df, const PointGrid& grid) {
-  if (grid.kind == FractalKind::Julia) return AllBounded(df, std::span(&grid.P, 1)) && AllBounded(df, std::span(&grid.Q, 1));
+  if (grid.Kind == FractalKind::Julia) return AllBounded(df, std::span(&grid.P, 1)) && AllBounded(df, std::span(&grid.Q, 1));
   return AllBounded(df, grid.xs) && AllBounded(df, grid.ys);
 }
 

@@ -16,8 +16,7 @@ Picture::Picture(int width, int height, Colour background)
   if (width < 0 || height < 0) throw std::invalid_argument("a picture cannot have a negative size");
 }
 
-void Picture::Plot(std::int16_t col, std::int16_t row, Colour colour) {
-  // Like a real drawing area, a picture ignores pixels outside itself.
+void Picture::SetPixel(int col, int row, Colour colour) {
   if (col < 0 || row < 0 || col >= width_ || row >= height_) return;
   pixels_[static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(col)] = colour;
 }
@@ -30,21 +29,21 @@ void Picture::PlotRow(std::int16_t row, std::span<const EscapeCount> counts) {
   // Each pixel but the last is written as one 4-byte store of its colour and
   // a spare byte, which falls on the next pixel and is overwritten by its store.
   static constexpr auto kWideColours = [] {
-    std::array<std::array<std::uint8_t, 4>, 15> wide{};
-    for (std::size_t n = 0; n < wide.size(); ++n) {  // count n mod 15 has entry n + 1, as in ColourOfCount
-      const Colour c = Palette16[n + 1];
-      wide[n] = {c.red, c.green, c.blue, 0};
+    std::array<std::array<std::uint8_t, 4>, Palette16.size()> wide{};
+    for (std::size_t entry = 0; entry < wide.size(); ++entry) {
+      const Colour c = Palette16[entry];
+      wide[entry] = {c.red, c.green, c.blue, 0};
     }
     return wide;
   }();
   static_assert(sizeof(Colour) == 3);
   auto* bytes = reinterpret_cast<unsigned char*>(pixels);
-  // The remainders first, in a loop of their own, which vectorises.
+  // The palette entries first, in a loop of their own, which vectorises.
   constexpr std::size_t kChunk = 256;
   std::array<std::uint8_t, kChunk> entry;
   for (std::size_t start = 0; start + 1 < cols; start += kChunk) {
     const std::size_t m = std::min(kChunk, cols - 1 - start);
-    for (std::size_t j = 0; j < m; ++j) entry[j] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(counts[start + j]) % 15U);
+    for (std::size_t j = 0; j < m; ++j) entry[j] = PaletteEntryOfCount(counts[start + j]);
     for (std::size_t j = 0; j < m; ++j) std::memcpy(bytes + (start + j) * sizeof(Colour), kWideColours[entry[j]].data(), 4);
   }
   pixels[cols - 1] = ColourOfCount(counts[cols - 1]);

@@ -15,12 +15,14 @@ class Picture final : public PlotSurface {
 
   [[nodiscard]] float Width() const override { return static_cast<float>(width_); }
   [[nodiscard]] float Height() const override { return static_cast<float>(height_); }
-  void Plot(std::int16_t col, std::int16_t row, Colour colour) override;
+  void Plot(std::int16_t col, std::int16_t row, EscapeCount /*n*/, Colour colour) override { SetPixel(col, row, colour); }
   void PlotRow(std::int16_t row, std::span<const EscapeCount> counts) override;
 
   [[nodiscard]] int PixelWidth() const { return width_; }
   [[nodiscard]] int PixelHeight() const { return height_; }
   [[nodiscard]] Colour At(int col, int row) const;
+  // Like a real drawing area, a picture ignores pixels outside itself.
+  void SetPixel(int col, int row, Colour colour);
 
   friend bool operator==(const Picture& a, const Picture& b) {
     return a.width_ == b.width_ && a.height_ == b.height_ && a.pixels_ == b.pixels_;

@@ -41,8 +41,8 @@ void Render(const RenderOptions& options) {
   const std::unique_ptr<ProgressLine> progress =
       ProgressOnStandardError(progressMode, options.height, [&surface] { return surface.RowsWritten(); });
 
-  const FieldTexts texts{options.xMin, options.xMax, options.yMin, options.yMax,
-                         options.iterations, options.real, options.imaginary};
+  const FieldTexts texts{options.XMin, options.XMax, options.YMin, options.YMax,
+                         options.MaxIter, options.P, options.Q};
   Draw(texts, options.kind == FractalKind::Mandelbrot, surface);
 
   png.Finish();

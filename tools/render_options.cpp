@@ -43,13 +43,13 @@ struct NumberOption {
 };
 
 constexpr std::array<NumberOption, 7> kNumberOptions{{
-    {"--xmin", &RenderOptions::xMin},
-    {"--xmax", &RenderOptions::xMax},
-    {"--ymin", &RenderOptions::yMin},
-    {"--ymax", &RenderOptions::yMax},
-    {"--iterations", &RenderOptions::iterations},
-    {"--real", &RenderOptions::real},
-    {"--imaginary", &RenderOptions::imaginary},
+    {"--xmin", &RenderOptions::XMin},
+    {"--xmax", &RenderOptions::XMax},
+    {"--ymin", &RenderOptions::YMin},
+    {"--ymax", &RenderOptions::YMax},
+    {"--iterations", &RenderOptions::MaxIter},
+    {"--real", &RenderOptions::P},
+    {"--imaginary", &RenderOptions::Q},
 }};
 
 // Bounds not given come from the chosen kind's preset, as selecting the kind in the window does.
@@ -58,10 +58,10 @@ void FillBoundsFromPreset(RenderOptions& options) {
   const auto fill = [](std::string& text, double value) {
     if (text.empty()) text = NumberToText(value);
   };
-  fill(options.xMin, preset.XMin);
-  fill(options.xMax, preset.XMax);
-  fill(options.yMin, preset.YMin);
-  fill(options.yMax, preset.YMax);
+  fill(options.XMin, preset.XMin);
+  fill(options.XMax, preset.XMax);
+  fill(options.YMin, preset.YMin);
+  fill(options.YMax, preset.YMax);
 }
 
 UsageError Usage(std::string message) { return UsageError{std::move(message)}; }

@@ -12,13 +12,14 @@
 namespace tobrisk {
 
 // Everything one run of the renderer draws and writes. The seven field texts
-// are kept as texts so that the Draw command reads them exactly as the window does.
+// are kept as texts so that the Draw command reads them exactly as the window
+// does; they are named as the DrawParameters they become.
 struct RenderOptions {
   FractalKind kind = FractalKind::Mandelbrot;
-  std::string xMin, xMax, yMin, yMax;
-  std::string iterations = "100";
-  std::string real = "0.3";
-  std::string imaginary = "0.6";
+  std::string XMin, XMax, YMin, YMax;
+  std::string MaxIter = "100";
+  std::string P = "0.3";
+  std::string Q = "0.6";
   int width = 320;
   int height = 200;
   std::string output;                 // "-" is standard output

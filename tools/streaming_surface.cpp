@@ -1,7 +1,6 @@
 #include "tools/streaming_surface.h"
 
 #include <algorithm>
-#include <optional>
 #include <stdexcept>
 
 #include "engine/palette.h"
@@ -16,16 +15,11 @@ void StreamingSurface::ExpectPixel(std::int16_t col, std::int16_t row) const {
   if (row != RowsWritten() || col < 0 || col >= width_) throw std::logic_error("pixels must arrive in row-major order");
 }
 
-void StreamingSurface::NoteEscapeCount(std::int16_t col, std::int16_t row, EscapeCount n) {
+void StreamingSurface::Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour /*colour*/) {
+  // The file stores palette entries, which the count gives without a look-up.
   ExpectPixel(col, row);
+  indexRow_[static_cast<std::size_t>(col)] = PaletteEntryOfCount(n);
   if (counts_ != nullptr) countRow_[static_cast<std::size_t>(col)] = n;
-}
-
-void StreamingSurface::Plot(std::int16_t col, std::int16_t row, Colour colour) {
-  ExpectPixel(col, row);
-  const std::optional<std::uint8_t> index = PaletteIndexOf(colour);
-  if (!index) throw std::logic_error("a colour outside the palette");
-  indexRow_[static_cast<std::size_t>(col)] = *index;
   if (col + 1 == width_) FinishRow();
 }
 

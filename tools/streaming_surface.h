@@ -20,8 +20,7 @@ class StreamingSurface final : public PlotSurface {
 
   [[nodiscard]] float Width() const override { return static_cast<float>(width_); }
   [[nodiscard]] float Height() const override { return static_cast<float>(height_); }
-  void NoteEscapeCount(std::int16_t col, std::int16_t row, EscapeCount n) override;
-  void Plot(std::int16_t col, std::int16_t row, Colour colour) override;
+  void Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour colour) override;
   // A row of counts at once, as the fast pass plots: no colour to look up.
   void PlotRow(std::int16_t row, std::span<const EscapeCount> counts) override;
 

@@ -7,6 +7,7 @@
 #include "engine/checked.h"
 #include "engine/fast_pass.h"
 #include "platform/number_text.h"
+#include "ui/form1_layout.h"
 
 namespace tobrisk {
 namespace {
@@ -36,7 +37,7 @@ std::string OutOfRangeNote(const FieldTexts& texts, const DrawParameters& params
   for (const Stored& s : stored) {
     const bool used = params.Kind == FractalKind::Julia || (s.field != Field::Real && s.field != Field::Imaginary);
     if (!used || !std::isinf(s.value)) continue;
-    std::string note = std::string(FieldLabel(s.field)) + " \"" + TypedNumber(texts[static_cast<std::size_t>(s.field)]);
+    std::string note = std::string(FieldCaption(s.field)) + " \"" + TypedNumber(texts[s.field]);
     return note + (s.value > 0 ? "\" lies beyond the largest single (about 3.4e38)"
                                : "\" lies beyond the most negative single (about -3.4e38)");
   }
@@ -47,13 +48,13 @@ std::string OutOfRangeNote(const FieldTexts& texts, const DrawParameters& params
 
 DrawParameters ReadDrawParameters(const FieldTexts& texts, bool mandelbrotChosen) {
   DrawParameters params;
-  params.XMin = ReadSingle(texts[0]);
-  params.XMax = ReadSingle(texts[1]);
-  params.YMin = ReadSingle(texts[2]);
-  params.YMax = ReadSingle(texts[3]);
-  params.MaxIter = ToInt16Checked(TextToNumber(texts[4]), InField{Field::Iterations});
-  params.P = ReadSingle(texts[5]);
-  params.Q = ReadSingle(texts[6]);
+  params.XMin = ReadSingle(texts[Field::XMin]);
+  params.XMax = ReadSingle(texts[Field::XMax]);
+  params.YMin = ReadSingle(texts[Field::YMin]);
+  params.YMax = ReadSingle(texts[Field::YMax]);
+  params.MaxIter = ToInt16Checked(TextToNumber(texts[Field::Iterations]), InField{FieldCaption(Field::Iterations)});
+  params.P = ReadSingle(texts[Field::Real]);
+  params.Q = ReadSingle(texts[Field::Imaginary]);
   params.Kind = mandelbrotChosen ? FractalKind::Mandelbrot : FractalKind::Julia;
   return params;
 }

@@ -5,11 +5,9 @@
 
 #include "engine/plot_surface.h"
 #include "engine/types.h"
+#include "ui/fields.h"
 
 namespace tobrisk {
-
-// The texts of Text1 ... Text7: X Min, X Max, Y Min, Y Max, Iterations, Real, Imaginary.
-using FieldTexts = std::array<std::string_view, 7>;
 
 // Turns the field texts into a parameter record, reading them in order.
 // Raises the overflow RunTimeError for Iterations outside -32768 ... 32767

@@ -37,10 +37,9 @@ void WritePreset(Form1Window& form, FractalKind kind) {
 
 void Command1Click(Form1Window& form) {
   const BusyScope busy(form);
-  std::array<std::string, 7> texts;
-  for (std::size_t i = 0; i < texts.size(); ++i) texts[i] = form.FieldText(static_cast<Field>(i));
+  ByField<std::string> texts;
   FieldTexts views;
-  for (std::size_t i = 0; i < texts.size(); ++i) views[i] = texts[i];
+  for (const Field field : kAllFields) views[field] = texts[field] = form.FieldText(field);
   Draw(views, form.Option1On(), form.Picture1());
 }
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "engine/run_time_error.h"
+#include "ui/fields.h"
 #include "ui/form_description.h"
 
 namespace tobrisk {
@@ -39,11 +39,21 @@ inline constexpr FormDescription kForm1{"Form1", "Tobrisk", 5250, 6105, kForm1Co
 static_assert(FirstLayoutProblem(kForm1).empty(), "Form1 cannot be built as described");
 
 // The field control that holds each member of a Draw: Text1 ... Text7 in reading order.
-inline constexpr std::array<std::string_view, 7> kFieldControls{"Text1", "Text2", "Text3", "Text4",
-                                                                 "Text5", "Text6", "Text7"};
+inline constexpr ByField<std::string_view> kFieldControls{"Text1", "Text2", "Text3", "Text4",
+                                                          "Text5", "Text6", "Text7"};
 
 [[nodiscard]] constexpr std::string_view FieldControlName(Field field) {
-  return kFieldControls[static_cast<std::size_t>(field)];
+  return kFieldControls[field];
+}
+
+// The label beside each field, whose caption names the field in error messages.
+inline constexpr ByField<std::string_view> kFieldLabels{"Label1", "Label2", "Label3", "Label4",
+                                                        "Label5", "Label6", "Label7"};
+
+// The caption of a field's label ("X Min"); it lives as long as the program.
+[[nodiscard]] constexpr std::string_view FieldCaption(Field field) {
+  const ControlDescription* label = FindControl(kForm1, kFieldLabels[field]);
+  return label != nullptr ? label->caption : std::string_view{};
 }
 
 // The option button that chooses the Mandelbrot set; Julia is chosen when it is off.
@@ -55,6 +65,10 @@ inline constexpr std::string_view kDrawingArea = "Picture1";
   for (const std::string_view name : kFieldControls) {
     const ControlDescription* field = FindControl(kForm1, name);
     if (field == nullptr || field->kind != ControlKind::Field) return false;
+  }
+  for (const std::string_view name : kFieldLabels) {
+    const ControlDescription* label = FindControl(kForm1, name);
+    if (label == nullptr || label->kind != ControlKind::Label || label->caption.empty()) return false;
   }
   const ControlDescription* option = FindControl(kForm1, kMandelbrotOption);
   const ControlDescription* picture = FindControl(kForm1, kDrawingArea);

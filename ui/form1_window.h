@@ -5,6 +5,7 @@
 
 #include "engine/plot_surface.h"
 #include "engine/run_time_error.h"
+#include "ui/fields.h"
 
 namespace tobrisk {
 

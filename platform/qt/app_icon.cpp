@@ -27,10 +27,9 @@ class SampleSurface final : public PlotSurface {
 
   [[nodiscard]] float Width() const override { return static_cast<float>(side_); }
   [[nodiscard]] float Height() const override { return static_cast<float>(side_); }
-  void NoteEscapeCount(std::int16_t col, std::int16_t row, EscapeCount n) override {
-    Slot(col, row).ground = n <= kGround;
+  void Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour colour) override {
+    Slot(col, row) = {colour, n <= kGround};
   }
-  void Plot(std::int16_t col, std::int16_t row, Colour colour) override { Slot(col, row).colour = colour; }
 
   struct Sample {
     Colour colour;

@@ -22,7 +22,7 @@ float DrawingArea::Width() const { return static_cast<float>(image_.width()); }
 
 float DrawingArea::Height() const { return static_cast<float>(image_.height()); }
 
-void DrawingArea::Plot(std::int16_t col, std::int16_t row, Colour colour) {
+void DrawingArea::Plot(std::int16_t col, std::int16_t row, EscapeCount /*n*/, Colour colour) {
   // A picture box ignores pixels outside itself.
   if (col < 0 || row < 0 || col >= image_.width() || row >= image_.height()) return;
   image_.setPixel(col, row, qRgb(colour.red, colour.green, colour.blue));

@@ -19,7 +19,7 @@ class DrawingArea final : public QFrame, public PlotSurface {
 
   [[nodiscard]] float Width() const override;
   [[nodiscard]] float Height() const override;
-  void Plot(std::int16_t col, std::int16_t row, Colour colour) override;
+  void Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour colour) override;
   // A row of counts at once, straight into the image's scan line.
   void PlotRow(std::int16_t row, std::span<const EscapeCount> counts) override;
 

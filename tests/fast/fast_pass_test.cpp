@@ -16,6 +16,8 @@
 #include "engine/run_time_error.h"
 #include "platform/picture.h"
 #include "tests/fast/instruction_sets.h"
+#include "tests/support/default_views.h"
+#include "tests/support/recording_surface.h"
 
 namespace tobrisk {
 namespace {
@@ -25,29 +27,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr auto M = FractalKind::Mandelbrot;
 constexpr auto J = FractalKind::Julia;
 
-// Records every plot in order with the count noted for it, so order, counts
-// and colours are all compared.
-class RecordingSurface final : public PlotSurface {
- public:
-  struct Plotted {
-    std::int16_t col, row;
-    EscapeCount n;
-    Colour colour;
-    friend bool operator==(const Plotted&, const Plotted&) = default;
-  };
-  RecordingSurface(float width, float height) : width_(width), height_(height) {}
-  float Width() const override { return width_; }
-  float Height() const override { return height_; }
-  void NoteEscapeCount(std::int16_t, std::int16_t, EscapeCount n) override { lastCount_ = n; }
-  void Plot(std::int16_t col, std::int16_t row, Colour colour) override {
-    plots.push_back({col, row, lastCount_, colour});
-  }
-  std::vector<Plotted> plots;
-
- private:
-  float width_, height_;
-  EscapeCount lastCount_ = 0;
-};
+using test::RecordingSurface;
 
 struct Outcome {
   std::vector<RecordingSurface::Plotted> plots;
@@ -103,7 +83,7 @@ struct ViewCase {
   float width, height;
 };
 
-DrawParameters DefaultMandelbrot() { return {-2.5F, 1.5F, -1.5F, 1.5F, 100, 0.3F, 0.6F, M}; }
+using test::DefaultMandelbrot;
 DrawParameters DefaultJulia() { return {-1.5F, 1.5F, -1.5F, 1.5F, 100, 0.3F, 0.6F, J}; }
 
 DrawParameters With(DrawParameters params, float DrawParameters::*member, float value) {

@@ -39,17 +39,17 @@ std::optional<RunTimeError> ReadSlowly(const FieldTexts& texts, bool mandelbrot,
   const auto single = [](std::string_view text) {
     return static_cast<float>(testing_support::SlowScanNumber(text).value);
   };
-  params.XMin = single(texts[0]);
-  params.XMax = single(texts[1]);
-  params.YMin = single(texts[2]);
-  params.YMax = single(texts[3]);
+  params.XMin = single(texts[Field::XMin]);
+  params.XMax = single(texts[Field::XMax]);
+  params.YMin = single(texts[Field::YMin]);
+  params.YMax = single(texts[Field::YMax]);
   short maxIter = 0;
-  if (!testing_support::SlowToInt16(testing_support::SlowScanNumber(texts[4]).value, maxIter)) {
-    return RunTimeError(ErrorCause::Overflow, InField{Field::Iterations});
+  if (!testing_support::SlowToInt16(testing_support::SlowScanNumber(texts[Field::Iterations]).value, maxIter)) {
+    return RunTimeError(ErrorCause::Overflow, InField{"Iterations"});
   }
   params.MaxIter = maxIter;
-  params.P = single(texts[5]);
-  params.Q = single(texts[6]);
+  params.P = single(texts[Field::Real]);
+  params.Q = single(texts[Field::Imaginary]);
   params.Kind = mandelbrot ? FractalKind::Mandelbrot : FractalKind::Julia;
   return std::nullopt;
 }

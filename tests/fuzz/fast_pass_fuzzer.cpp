@@ -20,39 +20,13 @@
 #include "engine/fast_pass.h"
 #include "engine/render_pass.h"
 #include "engine/run_time_error.h"
-#include "engine/palette.h"
+#include "tests/support/recording_surface.h"
 
 namespace {
 
 using namespace tobrisk;
 
-// Everything the pass asks of a surface, in order.
-struct Call {
-  bool plot;  // false: NoteEscapeCount
-  std::int16_t col;
-  std::int16_t row;
-  int value;  // the count, or the palette index of the colour
-  friend bool operator==(const Call&, const Call&) = default;
-};
-
-class RecordingSurface final : public PlotSurface {
- public:
-  RecordingSurface(float width, float height) : width_(width), height_(height) {}
-  [[nodiscard]] float Width() const override { return width_; }
-  [[nodiscard]] float Height() const override { return height_; }
-  void NoteEscapeCount(std::int16_t col, std::int16_t row, EscapeCount n) override {
-    calls.push_back({false, col, row, n});
-  }
-  void Plot(std::int16_t col, std::int16_t row, Colour colour) override {
-    const std::optional<std::uint8_t> index = PaletteIndexOf(colour);
-    calls.push_back({true, col, row, index ? *index : -1});
-  }
-  std::vector<Call> calls;
-
- private:
-  float width_;
-  float height_;
-};
+using test::RecordingSurface;
 
 float FuzzedFloat(FuzzedDataProvider& data) {
   static constexpr std::array<float, 12> kSpecial{
@@ -146,13 +120,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (fastError.has_value() != referenceError.has_value() || (fastError && !(*fastError == *referenceError))) {
     Fail("the passes end differently", params, surfaceSize, fastError, referenceError);
   }
-  if (fast.calls != reference.calls) {
+  if (fast.plots != reference.plots) {
     std::size_t first = 0;
-    while (first < fast.calls.size() && first < reference.calls.size() && fast.calls[first] == reference.calls[first]) {
+    while (first < fast.plots.size() && first < reference.plots.size() && fast.plots[first] == reference.plots[first]) {
       ++first;
     }
-    std::fprintf(stderr, "call %zu of %zu (fast) / %zu (reference) differs\n", first, fast.calls.size(),
-                 reference.calls.size());
+    std::fprintf(stderr, "plot %zu of %zu (fast) / %zu (reference) differs\n", first, fast.plots.size(),
+                 reference.plots.size());
     Fail("the passes draw differently", params, surfaceSize, fastError, referenceError);
   }
   return 0;

@@ -34,13 +34,13 @@ void CheckNumber(std::string_view name, const std::string& text) {
 
 std::vector<std::string> AsArguments(const RenderOptions& options) {
   std::vector<std::string> arguments{options.kind == FractalKind::Julia ? "--julia" : "--mandelbrot",
-                                     "--xmin=" + options.xMin,
-                                     "--xmax=" + options.xMax,
-                                     "--ymin=" + options.yMin,
-                                     "--ymax=" + options.yMax,
-                                     "--iterations=" + options.iterations,
-                                     "--real=" + options.real,
-                                     "--imaginary=" + options.imaginary,
+                                     "--xmin=" + options.XMin,
+                                     "--xmax=" + options.XMax,
+                                     "--ymin=" + options.YMin,
+                                     "--ymax=" + options.YMax,
+                                     "--iterations=" + options.MaxIter,
+                                     "--real=" + options.P,
+                                     "--imaginary=" + options.Q,
                                      "--size=" + std::to_string(options.width) + "x" + std::to_string(options.height),
                                      "--output=" + options.output};
   if (options.counts) arguments.push_back("--counts=" + *options.counts);
@@ -51,8 +51,8 @@ std::vector<std::string> AsArguments(const RenderOptions& options) {
 }
 
 bool Same(const RenderOptions& a, const RenderOptions& b) {
-  return a.kind == b.kind && a.xMin == b.xMin && a.xMax == b.xMax && a.yMin == b.yMin && a.yMax == b.yMax &&
-         a.iterations == b.iterations && a.real == b.real && a.imaginary == b.imaginary && a.width == b.width &&
+  return a.kind == b.kind && a.XMin == b.XMin && a.XMax == b.XMax && a.YMin == b.YMin && a.YMax == b.YMax &&
+         a.MaxIter == b.MaxIter && a.P == b.P && a.Q == b.Q && a.width == b.width &&
          a.height == b.height && a.output == b.output && a.counts == b.counts && a.progress == b.progress;
 }
 
@@ -80,13 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto* options = std::get_if<RenderOptions>(&parsed);
   if (options == nullptr) return 0;  // help or version
 
-  CheckNumber("--xmin", options->xMin);
-  CheckNumber("--xmax", options->xMax);
-  CheckNumber("--ymin", options->yMin);
-  CheckNumber("--ymax", options->yMax);
-  CheckNumber("--iterations", options->iterations);
-  CheckNumber("--real", options->real);
-  CheckNumber("--imaginary", options->imaginary);
+  CheckNumber("--xmin", options->XMin);
+  CheckNumber("--xmax", options->XMax);
+  CheckNumber("--ymin", options->YMin);
+  CheckNumber("--ymax", options->YMax);
+  CheckNumber("--iterations", options->MaxIter);
+  CheckNumber("--real", options->P);
+  CheckNumber("--imaginary", options->Q);
   if (options->width < 1 || options->width > 32767 || options->height < 1 || options->height > 32767) {
     Fail("accepted a size of " + std::to_string(options->width) + "x" + std::to_string(options->height));
   }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/render_options.h"
+#include "tests/support/test_names.h"
 
 namespace tobrisk {
 namespace {
@@ -15,8 +16,8 @@ ParsedArguments Parse(std::vector<std::string_view> arguments) { return ParseRen
 TEST(RenderArguments, DefaultsAreTheWindowsStartUpContents) {
   const auto options = std::get<RenderOptions>(Parse({"-o", "out.png"}));
   EXPECT_EQ(options.kind, FractalKind::Mandelbrot);
-  EXPECT_EQ((std::vector<std::string>{options.xMin, options.xMax, options.yMin, options.yMax, options.iterations,
-                                      options.real, options.imaginary}),
+  EXPECT_EQ((std::vector<std::string>{options.XMin, options.XMax, options.YMin, options.YMax, options.MaxIter,
+                                      options.P, options.Q}),
             (std::vector<std::string>{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"}));
   EXPECT_EQ(options.width, 320);
   EXPECT_EQ(options.height, 200);
@@ -30,22 +31,22 @@ TEST(RenderArguments, DefaultsAreTheWindowsStartUpContents) {
 TEST(RenderArguments, JuliaTakesItsPresetForBoundsNotGiven) {
   const auto preset = std::get<RenderOptions>(Parse({"--julia", "-o", "j.png"}));
   EXPECT_EQ(preset.kind, FractalKind::Julia);
-  EXPECT_EQ(preset.xMin, "-1.5");
-  EXPECT_EQ(preset.xMax, "1.5");
+  EXPECT_EQ(preset.XMin, "-1.5");
+  EXPECT_EQ(preset.XMax, "1.5");
   const auto partly = std::get<RenderOptions>(Parse({"--xmax", "0.5", "--julia", "-o", "j.png"}));
-  EXPECT_EQ(partly.xMin, "-1.5");
-  EXPECT_EQ(partly.xMax, "0.5");
+  EXPECT_EQ(partly.XMin, "-1.5");
+  EXPECT_EQ(partly.XMax, "0.5");
 }
 
 TEST(RenderArguments, ValuesAfterASpaceOrAnEqualsSign) {
   const auto options = std::get<RenderOptions>(Parse({"--xmin", "-0.75", "--ymax=-1e-3", "--iterations", "-5",
                                                       "--real=+2.", "--imaginary", ".5", "--size", "1920x1080",
                                                       "--counts", "c.pgm", "--output=-"}));
-  EXPECT_EQ(options.xMin, "-0.75");
-  EXPECT_EQ(options.yMax, "-1e-3");
-  EXPECT_EQ(options.iterations, "-5");
-  EXPECT_EQ(options.real, "+2.");
-  EXPECT_EQ(options.imaginary, ".5");
+  EXPECT_EQ(options.XMin, "-0.75");
+  EXPECT_EQ(options.YMax, "-1e-3");
+  EXPECT_EQ(options.MaxIter, "-5");
+  EXPECT_EQ(options.P, "+2.");
+  EXPECT_EQ(options.Q, ".5");
   EXPECT_EQ(options.width, 1920);
   EXPECT_EQ(options.height, 1080);
   EXPECT_EQ(options.counts, "c.pgm");
@@ -67,6 +68,17 @@ struct Refusal {
   std::vector<std::string_view> arguments;
   std::string_view mentions;
 };
+
+std::string Joined(const std::vector<std::string_view>& arguments) {
+  std::string text;
+  for (const std::string_view argument : arguments) {
+    if (!text.empty()) text += ' ';
+    text += argument;
+  }
+  return text;
+}
+
+void PrintTo(const Refusal& c, std::ostream* os) { *os << Joined(c.arguments); }
 
 class RenderArgumentRefusals : public testing::TestWithParam<Refusal> {};
 
@@ -100,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{{"--quiet=yes", "-o", "a.png"}, "--quiet"},
                     Refusal{{"--progress=1", "-o", "a.png"}, "--progress"}, Refusal{{"--zoom", "2", "-o", "a.png"}, "--zoom"},
                     Refusal{{"--xmin", "1"}, "-o"}, Refusal{{"-o", "a.png", "--counts", "a.png"}, "--counts"}),
-    [](const testing::TestParamInfo<Refusal>& info) { return "case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<Refusal>& info) { return test::TestNameOf(Joined(info.param.arguments)); });
 
 }  // namespace
 }  // namespace tobrisk

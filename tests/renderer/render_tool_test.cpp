@@ -21,7 +21,9 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/default_views.h"
 #include "tests/support/png_file.h"
+#include "tests/support/render_tool_folder.h"
 #include "tests/support/terminal_run.h"
 #include "tests/support/tool_run.h"
 #include "tobrisk/version.h"
@@ -34,25 +36,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class RenderTool : public testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("tobrisk-render-test-" + std::to_string(::getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  ToolRun Run(const std::vector<std::string>& arguments) const {
-    return RunTool(TOBRISK_RENDER_PATH, arguments, folder_);
-  }
-
-  // Only the files a test expects; temporary files left behind would show here.
-  std::vector<std::string> FolderContents() const { return tobrisk::FolderContents(folder_); }
-
-  fs::path folder_;
-};
+using RenderTool = test::RenderToolFolder;
 
 Picture DrawInMemory(const FieldTexts& texts, bool mandelbrot, int width, int height) {
   Picture picture(width, height);
@@ -68,7 +52,7 @@ TEST_F(RenderTool, PicturesMatchTheDrawCommand) {
     int width, height;
   };
   const Case cases[] = {
-      {"the default picture", {}, {"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"}, 320, 200},
+      {"the default picture", {}, test::kStartTexts, 320, 200},
       // 1,501 bytes a row: three blocks deflated apart, the last one short.
       {"a picture of several deflated blocks and an odd width",
        {"--size", "3001x1500", "--xmin", "-1.5", "--xmax", "0.5", "--ymin", "-1", "--ymax", "1", "--iterations", "50"},
@@ -101,7 +85,7 @@ TEST_F(RenderTool, DeflatedBlocksJoinIntoOneValidPicture) {
       {"a single pixel", 1, 1, 1 << 20},
       {"the whole picture in one block", 320, 200, 1 << 20},
   };
-  const FieldTexts texts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+  const FieldTexts texts = test::kStartTexts;
   for (const Case& c : cases) {
     const fs::path path = folder_ / "blocks.png";
     std::FILE* file = std::fopen(path.c_str(), "wb");

@@ -15,9 +15,8 @@ inline Picture PictureOf(const QImage& image) {
   for (int row = 0; row < image.height(); ++row) {
     for (int col = 0; col < image.width(); ++col) {
       const QRgb rgb = image.pixel(col, row);
-      picture.Plot(static_cast<std::int16_t>(col), static_cast<std::int16_t>(row),
-                   {static_cast<std::uint8_t>(qRed(rgb)), static_cast<std::uint8_t>(qGreen(rgb)),
-                    static_cast<std::uint8_t>(qBlue(rgb))});
+      picture.SetPixel(col, row, {static_cast<std::uint8_t>(qRed(rgb)), static_cast<std::uint8_t>(qGreen(rgb)),
+                                  static_cast<std::uint8_t>(qBlue(rgb))});
     }
   }
   return picture;

@@ -64,8 +64,8 @@ inline std::optional<Picture> ReadPng(const std::filesystem::path& path, std::st
   if (image.warning_or_error != 0) return refuse();
   Picture picture(static_cast<int>(image.width), static_cast<int>(image.height));
   for (std::size_t i = 0; i < pixels.size() / 3; ++i) {
-    picture.Plot(static_cast<std::int16_t>(i % image.width), static_cast<std::int16_t>(i / image.width),
-                 Colour{pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2]});
+    picture.SetPixel(static_cast<int>(i % image.width), static_cast<int>(i / image.width),
+                     Colour{pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2]});
   }
   return picture;
 }

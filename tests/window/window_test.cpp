@@ -23,15 +23,16 @@
 #include "platform/qt/app_icon.h"
 #include "platform/qt/drawing_area.h"
 #include "platform/qt/form1_widget.h"
-#include "ui/draw_command.h"
+#include "tests/support/default_views.h"
 #include "tests/support/form_controls.h"
 #include "tests/support/image_picture.h"
+#include "ui/draw_command.h"
 #include "ui/form1_layout.h"
 
 namespace tobrisk {
 namespace {
 
-const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+using test::kStartTexts;
 
 struct Report {
   std::string message;
@@ -66,7 +67,7 @@ class Form1Test : public ::testing::Test {
   }
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
-    for (int i = 0; i < 7; ++i) texts.push_back(FieldOf(static_cast<Field>(i))->text().toStdString());
+    for (const Field field : kAllFields) texts.push_back(FieldOf(field)->text().toStdString());
     return texts;
   }
 

@@ -77,7 +77,7 @@ class RapidUse : public ::testing::Test {
   QLineEdit* FieldOf(Field field) const { return Control<QLineEdit>(FieldControlName(field)); }
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
-    for (int i = 0; i < 7; ++i) texts.push_back(FieldOf(static_cast<Field>(i))->text().toStdString());
+    for (const Field field : kAllFields) texts.push_back(FieldOf(field)->text().toStdString());
     return texts;
   }
   void SetField(Field field, const QString& text) const { FieldOf(field)->setText(text); }

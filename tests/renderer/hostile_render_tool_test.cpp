@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/render_tool_folder.h"
 #include "tests/support/tool_run.h"
 #include "tools/output_file.h"
 #include "tools/render_options.h"
@@ -33,31 +34,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class HostileRenderTool : public testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("tobrisk-hostile-" + std::to_string(::getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    logs_ = folder_.string() + "-logs";
-    fs::create_directories(logs_);
-  }
-  void TearDown() override {
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(folder_);
-    fs::remove_all(logs_);
-  }
-
-  ToolRun Run(const std::vector<std::string>& arguments, const std::string& standardOutput = "") const {
-    return RunTool(TOBRISK_RENDER_PATH, arguments, logs_, standardOutput);
-  }
-
-  std::vector<std::string> FolderContents() const { return tobrisk::FolderContents(folder_); }
-
-  fs::path folder_;
-  fs::path logs_;
-};
+using HostileRenderTool = test::RenderToolFolder;
 
 // A failure names its cause on one line that a terminal shows as it is; a
 // usage error adds a second line pointing to --help.

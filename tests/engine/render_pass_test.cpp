@@ -7,34 +7,18 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/default_views.h"
+#include "tests/support/recording_surface.h"
+#include "tests/support/test_names.h"
 
 namespace tobrisk {
 namespace {
 
 constexpr Colour kBackground{1, 2, 3};  // not a palette colour, so untouched pixels show
 
-DrawParameters DefaultMandelbrot() { return {-2.5F, 1.5F, -1.5F, 1.5F, 100, 0.3F, 0.6F, FractalKind::Mandelbrot}; }
-DrawParameters DefaultJulia() { return {-1.5F, 1.5F, -1.5F, 1.5F, 100, 0.3F, 0.6F, FractalKind::Julia}; }
-
-// Records every plot in order, to check the order and the counts as well as the colours.
-class RecordingSurface final : public PlotSurface {
- public:
-  struct Plotted {
-    int col, row;
-    EscapeCount n;
-    Colour colour;
-  };
-  RecordingSurface(float width, float height) : width_(width), height_(height) {}
-  float Width() const override { return width_; }
-  float Height() const override { return height_; }
-  void NoteEscapeCount(std::int16_t, std::int16_t, EscapeCount n) override { lastCount_ = n; }
-  void Plot(std::int16_t col, std::int16_t row, Colour colour) override { plots.push_back({col, row, lastCount_, colour}); }
-  std::vector<Plotted> plots;
-
- private:
-  float width_, height_;
-  EscapeCount lastCount_ = 0;
-};
+using test::DefaultJulia;
+using test::DefaultMandelbrot;
+using test::RecordingSurface;
 
 TEST(PaletteIndex, FollowsTheCountModulo15) {
   struct Case {
@@ -43,6 +27,22 @@ TEST(PaletteIndex, FollowsTheCountModulo15) {
   };
   for (const Case c : {Case{2, 3}, Case{15, 1}, Case{30, 1}, Case{16, 2}, Case{101, 12}, Case{1, 2}, Case{32767, 8}}) {
     EXPECT_EQ(PaletteIndexFor(c.n, InPass{PassQuantity::ColumnCounter}), c.k) << "n = " << c.n;
+  }
+}
+
+// Surfaces that take whole rows use the unchecked rule; it must pick the entry
+// the reference pass picks for every count a kernel can return.
+TEST(PaletteIndex, SharedRuleMatchesTheCheckedOneForEveryCount) {
+  for (int n = -32768; n <= 32767; ++n) {
+    const auto count = static_cast<EscapeCount>(n);
+    const std::int16_t checked = PaletteIndexFor(count, InPass{});
+    const int shared = PaletteEntryOfCount(count);
+    if (n >= 0) {
+      ASSERT_EQ(shared, checked) << "n = " << n;
+    } else {  // no kernel returns these: the checked rule gives 1 or less, the shared one stays inside the palette
+      ASSERT_LE(checked, 1) << "n = " << n;
+      ASSERT_TRUE(shared >= 1 && shared <= 15) << "n = " << n << " gives " << shared;
+    }
   }
 }
 
@@ -124,6 +124,8 @@ struct PassFault {
   std::size_t plottedBefore;
 };
 
+void PrintTo(const PassFault& c, std::ostream* os) { *os << c.name; }
+
 class RenderPassFaults : public testing::TestWithParam<PassFault> {};
 
 TEST_P(RenderPassFaults, KeepEarlierPixelsAndStop) {
@@ -177,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                   RunTimeError(Overflow, InPass{PassQuantity::LastColumn}), 0},
         PassFault{"height 32769 cannot be counted", DefaultMandelbrot(), 1, 32769,
                   RunTimeError(Overflow, InPass{PassQuantity::LastRow}), 0}),
-    [](const testing::TestParamInfo<PassFault>& info) { return "case" + std::to_string(info.index); });
+    test::RowName());
 
 TEST(RenderPass, ColumnCounterOverflowsAfterTheLastColumnOfWidth32768) {
   DrawParameters params = DefaultMandelbrot();

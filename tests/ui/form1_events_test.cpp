@@ -9,6 +9,7 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/default_views.h"
 #include "ui/draw_command.h"
 #include "ui/form1_events.h"
 #include "ui/form1_layout.h"
@@ -23,18 +24,16 @@ constexpr Colour kBackground{1, 2, 3};
 class FakeForm1 final : public Form1Window {
  public:
   FakeForm1() {
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      texts[i] = std::string(FindControl(kForm1, kFieldControls[i])->caption);
-    }
+    for (const Field field : kAllFields) texts[field] = std::string(FindControl(kForm1, FieldControlName(field))->caption);
   }
 
   [[nodiscard]] std::string FieldText(Field field) const override {
     calls.push_back("read " + std::string(FieldControlName(field)));
-    return texts[static_cast<std::size_t>(field)];
+    return texts[field];
   }
   void SetFieldText(Field field, std::string_view text) override {
     calls.push_back("write " + std::string(FieldControlName(field)));
-    texts[static_cast<std::size_t>(field)] = std::string(text);
+    texts[field] = std::string(text);
   }
   [[nodiscard]] bool Option1On() const override {
     calls.emplace_back("read Option1");
@@ -51,7 +50,7 @@ class FakeForm1 final : public Form1Window {
     reported.push_back(error);
   }
 
-  std::array<std::string, 7> texts;
+  ByField<std::string> texts;
   bool option1On = true;
   Picture picture{320, 200, kBackground};
   bool busy = false;
@@ -67,9 +66,9 @@ class FakeForm1 final : public Form1Window {
     explicit Surface(FakeForm1& form) : form_(form) {}
     [[nodiscard]] float Width() const override { return form_.picture.Width(); }
     [[nodiscard]] float Height() const override { return form_.picture.Height(); }
-    void Plot(std::int16_t col, std::int16_t row, Colour colour) override {
+    void Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour colour) override {
       if (!form_.busy) ++form_.plotsWhileIdle;
-      form_.picture.Plot(col, row, colour);
+      form_.picture.Plot(col, row, n, colour);
     }
 
    private:
@@ -83,7 +82,7 @@ Picture Drawn(const FieldTexts& texts, bool mandelbrot) {
   return picture;
 }
 
-const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+using test::kStartTexts;
 
 TEST(Command1Click, AtStartDrawsTheDefaultMandelbrotView) {
   FakeForm1 form;
@@ -163,10 +162,10 @@ TEST(Command1Click, AnErrorIsReportedOnceAndLeavesFieldsAndPixels) {
 
 TEST(Command1Click, TheWindowGoesOnAfterAnError) {
   FakeForm1 form;
-  form.texts[static_cast<std::size_t>(Field::Iterations)] = "40000";
+  form.texts[Field::Iterations] = "40000";
   RunEventHandler(&Command1Click, form);
   ASSERT_EQ(form.reported.size(), 1U);
-  form.texts[static_cast<std::size_t>(Field::Iterations)] = "100";
+  form.texts[Field::Iterations] = "100";
   RunEventHandler(&Command1Click, form);
   EXPECT_EQ(form.reported.size(), 1U);
   EXPECT_EQ(form.picture, Drawn(kStartTexts, true));

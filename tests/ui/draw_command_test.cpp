@@ -6,16 +6,18 @@
 
 #include "engine/fractal.h"
 #include "platform/picture.h"
+#include "tests/support/default_views.h"
 #include "ui/draw_command.h"
+#include "ui/form1_layout.h"
 
 namespace tobrisk {
 namespace {
 
 constexpr Colour kBackground{1, 2, 3};
-const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+using test::kStartTexts;
 
 FieldTexts WithField(FieldTexts texts, Field field, std::string_view text) {
-  texts[static_cast<std::size_t>(field)] = text;
+  texts[field] = text;
   return texts;
 }
 
@@ -44,7 +46,7 @@ TEST(ReadDrawParameters, FieldTextsReadAsTheirLeadingNumber) {
                        Case{Field::Imaginary, "1e-50", 0.0F}}) {
     const DrawParameters params = ReadDrawParameters(WithField(kStartTexts, c.field, c.text), true);
     const float members[] = {params.XMin, params.XMax, params.YMin, params.YMax, 0.0F, params.P, params.Q};
-    EXPECT_EQ(members[static_cast<int>(c.field)], c.value) << FieldLabel(c.field) << " \"" << c.text << '"';
+    EXPECT_EQ(members[static_cast<int>(c.field)], c.value) << FieldCaption(c.field) << " \"" << c.text << '"';
   }
 }
 
@@ -61,7 +63,7 @@ TEST(ReadDrawParameters, IterationsUseTheChecked16BitConversion) {
         (void)ReadDrawParameters(texts, true);
         ADD_FAILURE() << c.text << " was accepted";
       } catch (const RunTimeError& error) {
-        EXPECT_EQ(error, RunTimeError(ErrorCause::Overflow, InField{Field::Iterations})) << c.text;
+        EXPECT_EQ(error, RunTimeError(ErrorCause::Overflow, InField{"Iterations"})) << c.text;
       }
     } else {
       EXPECT_EQ(ReadDrawParameters(texts, true).MaxIter, c.maxIter) << c.text;

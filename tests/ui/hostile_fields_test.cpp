@@ -18,7 +18,9 @@
 #include "platform/number_text.h"
 #include "platform/picture.h"
 #include "tests/fuzz/slow_number_reading.h"
+#include "tests/support/default_views.h"
 #include "ui/draw_command.h"
+#include "ui/form1_layout.h"
 
 namespace tobrisk {
 namespace {
@@ -88,7 +90,7 @@ TEST(HostileFieldText, ReadsAsDocumented) {
 }
 
 constexpr Colour kBackground{1, 2, 3};
-const FieldTexts kStartTexts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+using test::kStartTexts;
 
 struct DrawOutcome {
   Picture picture;
@@ -109,7 +111,7 @@ DrawOutcome DrawWith(const FieldTexts& texts, bool mandelbrot) {
 // one with the field holding the plain text of its reading.
 TEST(HostileFieldText, DrawsAsItsReading) {
   for (const HostileText& c : HostileTexts()) {
-    for (std::size_t field = 0; field < kStartTexts.size(); ++field) {
+    for (const Field field : kAllFields) {
       for (const bool mandelbrot : {true, false}) {
         FieldTexts hostile = kStartTexts;
         hostile[field] = c.text;
@@ -119,7 +121,7 @@ TEST(HostileFieldText, DrawsAsItsReading) {
         plain[field] = readingText;
         const DrawOutcome got = DrawWith(hostile, mandelbrot);
         const DrawOutcome expected = DrawWith(plain, mandelbrot);
-        const std::string where = std::string(c.name) + " in " + FieldLabel(static_cast<Field>(field)) +
+        const std::string where = std::string(c.name) + " in " + std::string(FieldCaption(field)) +
                                   (mandelbrot ? " (Mandelbrot)" : " (Julia)");
         ASSERT_EQ(got.error.has_value(), expected.error.has_value()) << where;
         if (got.error) {
@@ -135,10 +137,10 @@ TEST(HostileFieldText, ExtremeIterationsRaiseTheOverflowBeforeDrawing) {
   for (const std::string& text : {std::string("1e99999"), Text({"1", std::string(kMegabyte, '0')}), std::string("-1e99999"),
                                   std::string("32767.5"), std::string("-32768.6")}) {
     FieldTexts texts = kStartTexts;
-    texts[static_cast<std::size_t>(Field::Iterations)] = text;
+    texts[Field::Iterations] = text;
     const DrawOutcome outcome = DrawWith(texts, true);
     ASSERT_TRUE(outcome.error.has_value()) << text.substr(0, 20);
-    EXPECT_EQ(*outcome.error, RunTimeError(ErrorCause::Overflow, InField{Field::Iterations}));
+    EXPECT_EQ(*outcome.error, RunTimeError(ErrorCause::Overflow, InField{"Iterations"}));
     EXPECT_TRUE(outcome.picture == Picture(16, 10, kBackground)) << "nothing may be drawn";
   }
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/number_text.h"
+#include "tests/support/test_names.h"
 
 namespace tobrisk {
 namespace {
@@ -17,6 +18,8 @@ struct ReadCase {
   double value;
   std::size_t length;
 };
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << testing::PrintToString(c.text); }
 
 class TextToNumberReads : public testing::TestWithParam<ReadCase> {};
 
@@ -46,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"1" + std::string(400, '0') + "e-800", 0, 406},
                     ReadCase{std::string(400, '9'), kInf, 400}, ReadCase{"0." + std::string(400, '0') + "1", 0, 403},
                     ReadCase{"1" + std::string(300, '0') + "e-300", 1, 306}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return "case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<ReadCase>& info) { return test::TestNameOfText(info.param.text); });
 
 TEST(TextToNumber, IgnoresTheLocale) {
   const char* previous = std::setlocale(LC_NUMERIC, nullptr);

@@ -10,7 +10,7 @@
 namespace tobrisk {
 namespace {
 
-const ErrorSite kSite = InField{Field::Iterations};
+const ErrorSite kSite = InField{"Iterations"};
 
 TEST(ToInt16Checked, RoundsHalvesToEvenWithinRange) {
   struct Case {

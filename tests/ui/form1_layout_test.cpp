@@ -57,11 +57,11 @@ TEST(Form1Layout, DrawingAreaIs320By200InsideItsBorder) {
 }
 
 TEST(Form1Layout, FieldsHoldTheDesignTimeTextsAndOnlyMandelbrotIsOn) {
-  const char* texts[] = {"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
-  for (int i = 0; i < 7; ++i) {
-    const ControlDescription* field = FindControl(kForm1, FieldControlName(static_cast<Field>(i)));
+  const ByField<std::string_view> texts{"-2.5", "1.5", "-1.5", "1.5", "100", "0.3", "0.6"};
+  for (const Field f : kAllFields) {
+    const ControlDescription* field = FindControl(kForm1, FieldControlName(f));
     ASSERT_NE(field, nullptr);
-    EXPECT_EQ(field->caption, texts[i]) << field->name;
+    EXPECT_EQ(field->caption, texts[f]) << field->name;
   }
   std::vector<std::string_view> on;
   for (const ControlDescription& control : kForm1.controls) {

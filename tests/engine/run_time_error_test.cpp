@@ -13,7 +13,7 @@ TEST(RunTimeError, MessagesNameCauseAndPlace) {
     std::string message;
   };
   const Case cases[] = {
-      {RunTimeError(ErrorCause::Overflow, InField{Field::Iterations}),
+      {RunTimeError(ErrorCause::Overflow, InField{"Iterations"}),
        "Overflow: Iterations must lie between -32768 and 32767"},
       {RunTimeError(ErrorCause::FloatingPointInvalid, AtPixel{0, 0, std::nullopt}),
        "Floating-point fault (invalid operation) at pixel (0, 0)"},

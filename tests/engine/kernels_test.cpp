@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/fractal.h"
+#include "tests/support/test_names.h"
 
 namespace tobrisk {
 namespace {
@@ -29,6 +30,8 @@ struct CountCase {
   KernelCase input;
   EscapeCount expected;
 };
+
+void PrintTo(const CountCase& c, std::ostream* os) { *os << c.input.name; }
 
 class KernelCounts : public testing::TestWithParam<CountCase> {};
 
@@ -64,13 +67,15 @@ INSTANTIATE_TEST_SUITE_P(
                     CountCase{{"Julia NaN constant never escapes", J, 0.0F, 0.0F, 100,
                                std::numeric_limits<float>::quiet_NaN(), 0.0F},
                               101}),
-    [](const testing::TestParamInfo<CountCase>& info) { return "case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<CountCase>& info) { return test::TestNameOf(info.param.input.name); });
 
 struct FaultCase {
   KernelCase input;
   ErrorCause cause;
   InKernel where;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.input.name; }
 
 class KernelFaults : public testing::TestWithParam<FaultCase> {};
 
@@ -114,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{{"J: squared modulus beyond single", J, 0.0F, 0.0F, 100, 1.4142e19F, 1.4142e19F}, kOverflow,
                   {1, SquaredModulus}},
         FaultCase{{"J: counter passes 32767", J, -2.0F, 0.0F, 32767, -2.0F, 0.0F}, kOverflow, {32767, Counter}}),
-    [](const testing::TestParamInfo<FaultCase>& info) { return "case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<FaultCase>& info) { return test::TestNameOf(info.param.input.name); });
 
 TEST(Kernels, PendingConditionsFromEarlierWorkAreNotReported) {
   volatile float huge = 3e38F;
