@@ -81,12 +81,12 @@ class OrbitLanes {
 
   OrbitLanes(const OrbitLanes&) = delete;
   OrbitLanes& operator=(const OrbitLanes&) = delete;
-  ~OrbitLanes() { NoteInteriorDecidedEarly(decidedEarly); }  // [interior decided early] one atomic add per grid
+  ~OrbitLanes() { NoteInteriorDecidedEarly(decidedEarly); }  // one atomic add per grid
 
   // The result for a lane's final count: 0 stays "the exact kernel decides".
   [[nodiscard]] EscapeCount Result(float n) const {
     if (n == 0.0F) return kExactKernelDecides;
-    if (n >= decidedMark) ++decidedEarly;  // [interior decided early]
+    if (n >= decidedMark) ++decidedEarly;
     return n > limit ? unescapedCount : static_cast<EscapeCount>(n);
   }
 
@@ -102,7 +102,7 @@ class OrbitLanes {
     const hn::Rebind<std::int32_t, DF> di32;
     const hn::Rebind<EscapeCount, DF> di16;
     const VF count = table.Load(lane::kCount, k);
-    decidedEarly += hn::CountTrue(df, hn::Ge(count, hn::Set(df, decidedMark)));  // [interior decided early]
+    decidedEarly += hn::CountTrue(df, hn::Ge(count, hn::Set(df, decidedMark)));
     const VF n = hn::IfThenElse(hn::Gt(count, hn::Set(df, limit)), hn::Set(df, static_cast<float>(unescapedCount)), count);
     hn::StoreU(hn::DemoteTo(di16, hn::ConvertTo(di32, n)), di16, to);
   }
@@ -127,7 +127,7 @@ class OrbitLanes {
     const MF finiteEscape = hn::And(startsFinite, hn::Le(s, hn::Set(df, std::numeric_limits<float>::max())));
     VF count = hn::IfThenElse(stays, hn::Set(df, first + 1.0F), hn::IfThenElseZero(finiteEscape, hn::Set(df, first)));
     MF active = hn::And(hn::FirstN(df, valid), hn::And(stays, hn::Le(count, hn::Set(df, limit))));
-    // [settling discs from the start] Orbits of c inside the main cardioid or
+    // Orbits of c inside the main cardioid or
     // the period-2 bulb end as soon as they are in their disc, most of them here.
     if constexpr (kCycles) {
       if (mandelbrot && !hn::AllFalse(df, hn::And(active, MayHaveSettlingDisc(df, x, y)))) {
@@ -158,7 +158,7 @@ class OrbitLanes {
   // Ends orbits of vector k that repeat an earlier state, settled or passed
   // the limit, and stores its state.
   HWY_INLINE void Check(std::size_t k, VF X, VF Y, VF& count, MF& active) {
-    // [interior decided early] Read as MaxIter + 1; orbits already past the limit keep their count.
+    // Read as MaxIter + 1; orbits already past the limit keep their count.
     const VF unescaped = hn::IfThenElse(hn::Le(count, hn::Set(df, limit)), hn::Set(df, decidedMark), count);
     if constexpr (kCycles) {
       // The state is (X, Y): X2 and Y2 follow from it. When it equals an
@@ -208,7 +208,7 @@ class OrbitLanes {
   float limit;
   float P, Q;
   EscapeCount unescapedCount;
-  // [interior decided early] Orbits that a disc or a repeated state ends get
+  // Orbits that a disc or a repeated state ends get
   // this count, above any a running orbit reaches (MaxIter + kStride), and
   // are read as MaxIter + 1 like them; the results count them.
   float decidedMark = limit + 2.0F * kStride;

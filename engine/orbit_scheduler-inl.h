@@ -56,7 +56,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
         running += lanes.Start(k, hn::LoadU(df, xs + k * N), hn::Set(df, y), valid);
       }
       // Most orbits end within a few steps: check early, then at the full stride.
-      // [settling discs from the start] Start found the discs; stragglers take theirs along.
+      // Start found the discs; stragglers take theirs along.
       for (std::size_t steps = 2; running * 2 > block; steps = std::min(2 * steps, kStride)) {
         running = lanes.Round(steps);
       }

@@ -12,12 +12,6 @@ namespace tobrisk {
 ToolRun RunToolOnTerminal(const std::string& program, const std::vector<std::string>& arguments,
                           const std::filesystem::path& scratch) {
   const std::filesystem::path out = scratch / "stdout.txt";
-  std::vector<std::string> texts{program};
-  texts.insert(texts.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& text : texts) argv.push_back(text.data());
-  argv.push_back(nullptr);
-
   winsize size{};
   size.ws_row = 24;
   size.ws_col = 80;
@@ -28,8 +22,7 @@ ToolRun RunToolOnTerminal(const std::string& program, const std::vector<std::str
     const int file = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (file < 0 || ::dup2(file, STDOUT_FILENO) < 0) ::_exit(126);
     ::close(file);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
+    ExecTool(program, arguments);
   }
   // Read until the child's side closes (EIO), or the terminal would fill and stall it.
   std::string received;

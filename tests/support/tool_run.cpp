@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <chrono>
 #include <thread>
 
@@ -68,11 +69,23 @@ bool HoldsFileIn(pid_t process, const std::string& folder) {
 
 }  // namespace
 
+void ExecTool(const std::string& program, const std::vector<std::string>& arguments) {
+  std::vector<std::string> words;
+#ifdef TOBRISK_TOOL_EMULATOR
+  std::istringstream emulator(TOBRISK_TOOL_EMULATOR);
+  for (std::string word; emulator >> word;) words.push_back(word);
+#endif
+  words.push_back(program);
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  ::execvp(argv[0], argv.data());
+  ::_exit(127);
+}
+
 int InterruptTool(const std::string& program, const std::vector<std::string>& arguments,
                   const std::filesystem::path& folder, int signal) {
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
   int ends[2];
   if (::pipe(ends) != 0) return -1;
   const pid_t child = ::fork();
@@ -82,8 +95,7 @@ int InterruptTool(const std::string& program, const std::vector<std::string>& ar
     ::close(ends[0]);
     ::close(ends[1]);
     ::signal(SIGPIPE, SIG_DFL);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
+    ExecTool(program, arguments);
   }
   ::close(ends[1]);
   const std::string watched = std::filesystem::canonical(folder).string() + "/";

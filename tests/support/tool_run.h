@@ -27,6 +27,10 @@ struct ToolRun {
 [[nodiscard]] int InterruptTool(const std::string& program, const std::vector<std::string>& arguments,
                                 const std::filesystem::path& folder, int signal);
 
+// In a forked child: replaces the process by `program` with `arguments`,
+// through the emulator when the tests run a cross-built program. Never returns.
+[[noreturn]] void ExecTool(const std::string& program, const std::vector<std::string>& arguments);
+
 [[nodiscard]] std::string ReadFile(const std::filesystem::path& path);
 
 // The sorted names of what a folder holds, so stray temporary files show.
