@@ -1,7 +1,6 @@
 // Runs the built tobrisk-render as a user would and reads back what it wrote.
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -275,9 +274,7 @@ TEST_F(RenderTool, ProgressShowsOnlyWhereWanted) {
     const auto start = std::chrono::steady_clock::now();
     if (c.stderrIs == ProgressCase::Closed) {
       // A file opened with descriptor 2 free takes it; no progress may land there.
-      std::string command = TOBRISK_RENDER_PATH;
-      for (const std::string& argument : arguments) command += " '" + argument + "'";
-      EXPECT_EQ(std::system((command + " 2>&-").c_str()), 0) << c.name;
+      EXPECT_EQ(std::system((ToolCommand(TOBRISK_RENDER_PATH, arguments) + " 2>&-").c_str()), 0) << c.name;
       EXPECT_TRUE(ReadPng(png).has_value()) << c.name;
       continue;
     }
@@ -330,8 +327,7 @@ TEST_F(RenderTool, UsageErrorsExitWithStatus2) {
   const ToolRun version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "tobrisk-render " + std::string(kVersion) + "\n");
-  const int fullDisk = std::system((std::string(TOBRISK_RENDER_PATH) + " --version >/dev/full 2>/dev/null").c_str());
-  EXPECT_TRUE(WIFEXITED(fullDisk) && WEXITSTATUS(fullDisk) == 1) << "a version that cannot be written is a failure";
+  EXPECT_EQ(Run({"--version"}, ">/dev/full").status, 1) << "a version that cannot be written is a failure";
 }
 
 }  // namespace

@@ -26,8 +26,7 @@ std::string Quote(const std::string& text) {
 
 }  // namespace
 
-ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                const std::filesystem::path& scratch, const std::string& standardOutput) {
+std::string ToolCommand(const std::string& program, const std::vector<std::string>& arguments) {
   std::string command;
 #ifdef TOBRISK_TOOL_EMULATOR
   // A cross-built program runs through the emulator, as the tests themselves do.
@@ -38,6 +37,12 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
     command += ' ';
     command += Quote(argument);
   }
+  return command;
+}
+
+ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
+                const std::filesystem::path& scratch, const std::string& standardOutput) {
+  std::string command = ToolCommand(program, arguments);
   const std::filesystem::path out = scratch / "stdout.txt";
   const std::filesystem::path err = scratch / "stderr.txt";
   if (standardOutput.empty()) {

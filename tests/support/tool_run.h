@@ -14,6 +14,10 @@ struct ToolRun {
   std::string err;
 };
 
+// The shell command that runs `program` with `arguments` (quoted), through
+// the emulator when the tests run a cross-built program.
+[[nodiscard]] std::string ToolCommand(const std::string& program, const std::vector<std::string>& arguments);
+
 // Runs `program` with `arguments`, its output captured through files in `scratch`.
 // `standardOutput`, a shell redirection such as ">&-" or ">/dev/full", replaces
 // the capture of standard output.
