@@ -26,6 +26,14 @@ std::string Quote(const std::string& text) {
 
 }  // namespace
 
+bool ToolRunsUnderEmulator() {
+#ifdef TOBRISK_TOOL_EMULATOR
+  return true;
+#else
+  return false;
+#endif
+}
+
 std::string ToolCommand(const std::string& program, const std::vector<std::string>& arguments) {
   std::string command;
 #ifdef TOBRISK_TOOL_EMULATOR

@@ -18,6 +18,9 @@ struct ToolRun {
 // the emulator when the tests run a cross-built program.
 [[nodiscard]] std::string ToolCommand(const std::string& program, const std::vector<std::string>& arguments);
 
+// Whether the tests run a cross-built program through an emulator.
+[[nodiscard]] bool ToolRunsUnderEmulator();
+
 // Runs `program` with `arguments`, its output captured through files in `scratch`.
 // `standardOutput`, a shell redirection such as ">&-" or ">/dev/full", replaces
 // the capture of standard output.
