@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <span>
 
+#include "engine/fast_kernels.h"
 #include "engine/fast_pass.h"
 #include "engine/run_time_error.h"
 
 namespace tobrisk {
 namespace {
 
-// Takes the counts of a pass and keeps only their loop passes' sum.
+// Takes the counts of a pass and keeps only their loop passes' sum and how many never escaped.
 class PassCounter final : public PlotSurface {
  public:
   PassCounter(const DrawParameters& params, int width, int height) : params_(params), width_(width), height_(height) {}
@@ -17,14 +18,19 @@ class PassCounter final : public PlotSurface {
   float Height() const override { return static_cast<float>(height_); }
   void Plot(std::int16_t, std::int16_t, EscapeCount, Colour) override {}
   void PlotRow(std::int16_t, std::span<const EscapeCount> counts) override {
-    for (const EscapeCount n : counts) passes_ += LoopPasses(params_.Kind, n, params_.MaxIter);
+    for (const EscapeCount n : counts) {
+      passes_ += LoopPasses(params_.Kind, n, params_.MaxIter);
+      interior_ += n == params_.MaxIter + 1 ? 1 : 0;
+    }
   }
   [[nodiscard]] std::int64_t Passes() const { return passes_; }
+  [[nodiscard]] std::int64_t Interior() const { return interior_; }
 
  private:
   DrawParameters params_;
   int width_, height_;
   std::int64_t passes_ = 0;
+  std::int64_t interior_ = 0;
 };
 
 }  // namespace
@@ -38,14 +44,18 @@ std::int64_t LoopPasses(FractalKind kind, EscapeCount n, std::int16_t maxIter) {
   return std::min<std::int64_t>(n, maxIter) - first + 1;
 }
 
-std::optional<double> PixelIterations(const DrawParameters& params, int width, int height) {
+std::optional<PictureWork> MeasurePictureWork(const DrawParameters& params, int width, int height) {
   PassCounter counter(params, width, height);
+  ResetInteriorDecidedEarly();
   try {
-    FastRenderPass(params, counter);
+    // Mirrored rows would be copied, not counted, and so escape the kernels' tally.
+    FastRenderPass(params, counter, FastPassOptions{.mirrorBytes = 0});
   } catch (const RunTimeError&) {
     return std::nullopt;
   }
-  return static_cast<double>(counter.Passes());
+  const double interior = static_cast<double>(counter.Interior());
+  return PictureWork{static_cast<double>(counter.Passes()),
+                     interior == 0 ? -1.0 : static_cast<double>(InteriorDecidedEarly()) / interior};
 }
 
 }  // namespace tobrisk

@@ -11,8 +11,14 @@ namespace tobrisk {
 // it returned and the limit: the work the definition asks for.
 [[nodiscard]] std::int64_t LoopPasses(FractalKind kind, EscapeCount n, std::int16_t maxIter);
 
-// The loop passes of every pixel of a picture, summed; empty when the
-// picture ends in an error.
-[[nodiscard]] std::optional<double> PixelIterations(const DrawParameters& params, int width, int height);
+// What one fast pass over a whole picture did.
+struct PictureWork {
+  double pixelIterations;       // the loop passes of every pixel, summed
+  double interiorDecidedEarly;  // the share of points counted MaxIter + 1 that the kernels ended early; < 0: none
+};
+
+// Measured by one untimed pass with every row counted by the kernels (no
+// mirrored rows); empty when the picture ends in an error.
+[[nodiscard]] std::optional<PictureWork> MeasurePictureWork(const DrawParameters& params, int width, int height);
 
 }  // namespace tobrisk

@@ -94,34 +94,6 @@ void KernelOverGrid(benchmark::State& state, const Workload& w, CountFunction co
   }
 }
 
-// The share of a workload's interior points (count MaxIter + 1) that the
-// kernels decided before MaxIter, over its whole picture (-1 without
-// interior points): the points mapped as the pass maps them, counted
-// untimed on one thread, band by band.
-double InteriorDecidedEarlyShare(const Workload& w) {
-  const auto step = [](float min, float max, int size) {
-    return static_cast<float>((double{max} - double{min}) / static_cast<double>(size));
-  };
-  const auto coordinates = [](float min, float delta, int size) {
-    std::vector<float> values(static_cast<std::size_t>(size));
-    for (int i = 0; i < size; ++i) values[static_cast<std::size_t>(i)] = static_cast<float>(double{static_cast<float>(i)} * delta + min);
-    return values;
-  };
-  const std::vector<float> xs = coordinates(w.params.XMin, step(w.params.XMin, w.params.XMax, w.width), w.width);
-  const std::vector<float> ys = coordinates(w.params.YMin, step(w.params.YMin, w.params.YMax, w.height), w.height);
-  const std::size_t bandRows = std::max<std::size_t>(1, (std::size_t{1} << 20) / xs.size());
-  std::vector<EscapeCount> counts(bandRows * xs.size());
-  std::uint64_t interior = 0;
-  ResetInteriorDecidedEarly();
-  for (std::size_t first = 0; first < ys.size(); first += bandRows) {
-    const std::size_t rows = std::min(bandRows, ys.size() - first);
-    const std::span<EscapeCount> band(counts.data(), rows * xs.size());
-    CountGrid(PointGrid{w.params.Kind, xs, std::span(ys).subspan(first, rows), w.params.MaxIter, w.params.P, w.params.Q}, band);
-    interior += static_cast<std::uint64_t>(std::count(band.begin(), band.end(), static_cast<EscapeCount>(w.params.MaxIter + 1)));
-  }
-  return interior == 0 ? -1.0 : static_cast<double>(InteriorDecidedEarly()) / static_cast<double>(interior);
-}
-
 // A surface that takes the rows and keeps nothing: the pass without plotting costs.
 class DiscardingSurface final : public PlotSurface {
  public:
@@ -246,8 +218,10 @@ std::optional<SummaryLine> Summarise(const MedianKeeper& keeper, const std::stri
   if (const auto* one = keeper.Find(name + "/fast_1thread")) line.fastOneThreadMs = one->ms;
   if (fast->peakMiB > 0) line.peakMiB = fast->peakMiB;
   if (const auto* plain = keeper.Find(name + "/plain_double")) line.plainDoubleMs = plain->ms;
-  line.pixelIterations = PixelIterations(view.params, view.width, view.height);
-  line.interiorDecidedEarly = InteriorDecidedEarlyShare(view);
+  if (const auto work = MeasurePictureWork(view.params, view.width, view.height)) {
+    line.pixelIterations = work->pixelIterations;
+    line.interiorDecidedEarly = work->interiorDecidedEarly;
+  }
   return line;
 }
 

@@ -66,6 +66,15 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> ModulusBound(DF df, hn::Vec<hn::Rebin
   return hn::Mul(hn::PromoteTo(dc, rounded), hn::Set(dc, 1.0 + 0x1p-20));
 }
 
+// Upper bound of |u*u + c - v|, how far one exact step from u lands from v:
+// the sum of the parts' moduli, computed in double.
+template <class V>
+HWY_INLINE V StepDistance(V cx, V cy, V ux, V uy, V vx, V vy) {
+  const V rx = hn::Sub(hn::Add(hn::Sub(hn::Mul(ux, ux), hn::Mul(uy, uy)), cx), vx);
+  const V ry = hn::Sub(hn::Add(hn::Mul(hn::Add(ux, ux), uy), cy), vy);
+  return hn::Add(hn::Abs(rx), hn::Abs(ry));
+}
+
 // Main cardioid: a disc around the attracting fixed point a of f. For
 // |w| <= rho, with r = |a*a + c - a|,
 //   |step(a + w) - a| <= r + 2|a| rho + rho^2 + eps(1),
@@ -85,9 +94,7 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn
                                                                hn::Vec<hn::Rebind<double, DF>> ay) {
   using Constant = hn::Vec<hn::Rebind<double, DF>>;
   const hn::Rebind<double, DF> dc;
-  const Constant rx = hn::Sub(hn::Add(hn::Sub(hn::Mul(ax, ax), hn::Mul(ay, ay)), cx), ax);
-  const Constant ry = hn::Sub(hn::Add(hn::Mul(hn::Add(ax, ax), ay), cy), ay);
-  const Constant r = hn::Add(hn::Abs(rx), hn::Abs(ry));
+  const Constant r = StepDistance(cx, cy, ax, ay, ax, ay);
   const Constant absA = ModulusBound(df, ax, ay);
   const Constant absC = hn::Add(hn::Abs(cx), hn::Abs(cy));
   const Constant one = hn::Set(dc, 1.0);
@@ -134,18 +141,12 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> BulbDiscRadius2(DF df, hn::Vec<hn::Re
   const Constant four = hn::Set(dc, 4.0);
   const Constant ox = hn::Sub(hn::Neg(one), bx);  // o need not be exact either: r1 and r2 measure from it
   const Constant oy = hn::Neg(by);
-  // |u*u + c - v|, bounded by the sum of the parts' moduli.
-  const auto distance = [&](Constant ux, Constant uy, Constant vx, Constant vy) {
-    const Constant rx = hn::Sub(hn::Add(hn::Sub(hn::Mul(ux, ux), hn::Mul(uy, uy)), cx), vx);
-    const Constant ry = hn::Sub(hn::Add(hn::Mul(hn::Add(ux, ux), uy), cy), vy);
-    return hn::Add(hn::Abs(rx), hn::Abs(ry));
-  };
   const Constant absB = ModulusBound(df, bx, by);
   const Constant absO = ModulusBound(df, ox, oy);
   const Constant absC = hn::Add(hn::Abs(cx), hn::Abs(cy));
   const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(four, absC)), hn::Set(dc, 0x1p-100 + 1e-12));
-  const Constant r1 = hn::Add(distance(bx, by, ox, oy), eps);
-  const Constant r2 = hn::Add(distance(ox, oy, bx, by), eps);
+  const Constant r1 = hn::Add(StepDistance(cx, cy, bx, by, ox, oy), eps);
+  const Constant r2 = hn::Add(StepDistance(cx, cy, ox, oy, bx, by), eps);
   const auto rho1Of = [&](Constant rho) { return hn::Add(r1, hn::Mul(rho, hn::Add(hn::Mul(two, absB), rho))); };
   const auto rho2Of = [&](Constant rho1) { return hn::Add(r2, hn::Mul(rho1, hn::Add(hn::Mul(two, absO), rho1))); };
   const auto invariantUpTo = [&](Constant hi) {
