@@ -18,6 +18,7 @@
 #include "engine/lane_fields.h"
 #include "engine/lane_table-inl.h"
 #include "engine/settling_discs-inl.h"
+#include "engine/tile_discs-inl.h"
 #include "hwy/highway.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -70,7 +71,8 @@ class OrbitLanes {
       if (mandelbrot) return;
       // One constant, so one disc for every orbit.
       VF centreX, centreY, radius2;
-      FindSettlingDisc(df, Arithmetic::Broadcast(P), Arithmetic::Broadcast(Q), centreX, centreY, radius2);
+      FindSettlingDisc(df, Arithmetic::Broadcast(P), Arithmetic::Broadcast(Q), Arithmetic::Broadcast(0.0F), centreX,
+                       centreY, radius2);
       for (std::size_t k = 0; k < K; ++k) {
         table.Store(lane::kCentreX, k, centreX);
         table.Store(lane::kCentreY, k, centreY);
@@ -108,8 +110,10 @@ class OrbitLanes {
   }
 
   // Fresh points (x, y) in vector k, the first `valid` lanes real: up to and
-  // including their first test. Returns the lanes still running.
-  HWY_INLINE std::size_t Start(std::size_t k, VF x, VF y, std::size_t valid) {
+  // including their first test. Their settling disc is their tile's, where
+  // `tiles` has one, else their own. Returns the lanes still running.
+  HWY_INLINE std::size_t Start(std::size_t k, VF x, VF y, std::size_t valid, const TileDiscs<DF>* tiles,
+                               std::size_t tile) {
     table.Store(lane::kPointX, k, x);
     table.Store(lane::kPointY, k, y);
     VF X = x, Y = y;
@@ -130,9 +134,16 @@ class OrbitLanes {
     // Orbits of c inside the main cardioid or
     // the period-2 bulb end as soon as they are in their disc, most of them here.
     if constexpr (kCycles) {
-      if (mandelbrot && !hn::AllFalse(df, hn::And(active, MayHaveSettlingDisc(df, x, y)))) {
+      const bool shared = tiles != nullptr && tiles->Has(tile);
+      if (mandelbrot && (shared || !hn::AllFalse(df, hn::And(active, MayHaveSettlingDisc(df, x, y))))) {
         VF centreX, centreY, radius2;
-        FindSettlingDisc(df, cx, cy, centreX, centreY, radius2);
+        if (shared) {
+          centreX = tiles->CentreX(tile);
+          centreY = tiles->CentreY(tile);
+          radius2 = tiles->Radius2(tile);
+        } else {
+          FindSettlingDisc(df, cx, cy, Arithmetic::Broadcast(0.0F), centreX, centreY, radius2);
+        }
         table.Store(lane::kCentreX, k, centreX);
         table.Store(lane::kCentreY, k, centreY);
         table.Store(lane::kRadius2, k, radius2);
@@ -155,20 +166,33 @@ class OrbitLanes {
 
   [[nodiscard]] std::size_t Running(std::size_t k) const { return hn::CountTrue(df, table.LoadActive(k)); }
 
-  // Ends orbits of vector k that repeat an earlier state, settled or passed
-  // the limit, and stores its state.
-  HWY_INLINE void Check(std::size_t k, VF X, VF Y, VF& count, MF& active) {
+  // Ends orbits of vector k that settled, repeat an earlier state (when
+  // `cycles`) or passed the limit.
+  HWY_INLINE void Check(std::size_t k, VF X, VF Y, VF& count, MF& active, bool cycles) {
     // Read as MaxIter + 1; orbits already past the limit keep their count.
     const VF unescaped = hn::IfThenElse(hn::Le(count, hn::Set(df, limit)), hn::Set(df, decidedMark), count);
     if constexpr (kCycles) {
-      // The state is (X, Y): X2 and Y2 follow from it. When it equals an
-      // earlier, tested state the orbit repeats values already tested and
-      // never escapes. Comparing values treats -0 and +0 alike, which is
-      // sound: states differing only in the sign of a zero have the same
-      // squares and, step by step, the same magnitudes. Besides Brent's
-      // saved state, which finds any period, the state of the previous check
-      // finds the short periods of most points inside the set (fixed points
-      // and the like) as soon as the orbit settles.
+      // An orbit inside its settling disc never leaves it (see FindSettlingDisc).
+      const MF settled = hn::And(active, InSettlingDisc(df, X, Y, table.Load(lane::kCentreX, k),
+                                                        table.Load(lane::kCentreY, k), table.Load(lane::kRadius2, k)));
+      count = hn::IfThenElse(settled, unescaped, count);
+      active = hn::AndNot(settled, active);
+      if (cycles) FindRepeats(k, X, Y, unescaped, count, active);
+    }
+    active = hn::AndNot(hn::Gt(count, hn::Set(df, limit)), active);
+  }
+
+  // Ends orbits of vector k whose state repeats an earlier one. The state is
+  // (X, Y): X2 and Y2 follow from it. When it equals an earlier, tested
+  // state the orbit repeats values already tested and never escapes.
+  // Comparing values treats -0 and +0 alike, which is sound: states
+  // differing only in the sign of a zero have the same squares and, step by
+  // step, the same magnitudes. Besides Brent's saved state, which finds any
+  // period, the state of the previous check finds the short periods of most
+  // points inside the set (fixed points and the like) as soon as the orbit
+  // settles.
+  HWY_INLINE void FindRepeats(std::size_t k, VF X, VF Y, VF unescaped, VF& count, MF& active) {
+    {
       const VF savedX = table.Load(lane::kSavedX, k), savedY = table.Load(lane::kSavedY, k);
       const MF sameAsSaved = hn::And(hn::Eq(X, savedX), hn::Eq(Y, savedY));
       const MF sameAsBefore = hn::And(hn::Eq(X, table.Load(lane::kStrideX, k)), hn::Eq(Y, table.Load(lane::kStrideY, k)));
@@ -177,11 +201,6 @@ class OrbitLanes {
       active = hn::AndNot(repeats, active);
       table.Store(lane::kStrideX, k, X);
       table.Store(lane::kStrideY, k, Y);
-      // An orbit inside its settling disc never leaves it (see FindSettlingDisc).
-      const MF settled = hn::And(active, InSettlingDisc(df, X, Y, table.Load(lane::kCentreX, k),
-                                                        table.Load(lane::kCentreY, k), table.Load(lane::kRadius2, k)));
-      count = hn::IfThenElse(settled, unescaped, count);
-      active = hn::AndNot(settled, active);
       // Brent: save the state ever more rarely, so any period is found.
       const VF nextSave = table.Load(lane::kNextSave, k);
       const MF save = hn::And(active, hn::Ge(count, nextSave));
@@ -189,7 +208,6 @@ class OrbitLanes {
       table.Store(lane::kSavedY, k, hn::IfThenElse(save, Y, savedY));
       table.Store(lane::kNextSave, k, hn::IfThenElse(save, hn::Add(count, count), nextSave));
     }
-    active = hn::AndNot(hn::Gt(count, hn::Set(df, limit)), active);
   }
 
   // Stores the hot state of vector k after a round.
@@ -247,8 +265,12 @@ struct Chains<Lanes, std::index_sequence<k...>> {
     for (std::size_t u = 0; u < steps; ++u) {
       (Step(df, live[k], cx, cy, X, Y, X2, Y2, count, active, four, one), ...);
     }
+    // The short rounds at a block's start look for no repeats: most of
+    // their orbits escape within a few steps, and Brent's bookkeeping there
+    // cost more than the steps it saved.
+    const bool cycles = steps >= kStride;
     std::size_t running = 0;
-    ((live[k] ? (lanes.Check(k, X, Y, count, active), lanes.Finish(k, X, Y, X2, Y2, count, active),
+    ((live[k] ? (lanes.Check(k, X, Y, count, active, cycles), lanes.Finish(k, X, Y, X2, Y2, count, active),
                  running += hn::CountTrue(df, active))
               : running),
      ...);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "engine/fast_kernels.h"
@@ -40,7 +41,14 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
   float* HWY_RESTRICT padded = storage + Lanes::StorageSize(df);
   static thread_local std::vector<EscapeCount> results;
   results.resize(block);
+  std::optional<TileDiscs<DF>> tiles;
+  if constexpr (kCycles) {
+    if (grid.Kind == FractalKind::Mandelbrot) tiles.emplace(df, grid, block);
+  }
   for (std::size_t row = 0; row < grid.ys.size(); ++row) {
+    if constexpr (kCycles) {
+      if (tiles && row % TileDiscs<DF>::kRows == 0) tiles->FindForRows(row);
+    }
     const float y = grid.ys[row];
     for (std::size_t start = 0; start < cols; start += block) {
       const std::size_t m = std::min(block, cols - start);
@@ -53,7 +61,8 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
       std::size_t running = 0;
       for (std::size_t k = 0; k < K; ++k) {
         const std::size_t valid = m > k * N ? std::min(N, m - k * N) : 0;
-        running += lanes.Start(k, hn::LoadU(df, xs + k * N), hn::Set(df, y), valid);
+        running += lanes.Start(k, hn::LoadU(df, xs + k * N), hn::Set(df, y), valid, tiles ? &*tiles : nullptr,
+                               start / block);
       }
       // Most orbits end within a few steps: check early, then at the full stride.
       // Start found the discs; stragglers take theirs along.

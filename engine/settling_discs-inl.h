@@ -90,13 +90,14 @@ HWY_INLINE V StepDistance(V cx, V cy, V ux, V uy, V vx, V vy) {
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn::Rebind<double, DF>> cx,
                                                                hn::Vec<hn::Rebind<double, DF>> cy,
+                                                               hn::Vec<hn::Rebind<double, DF>> spread,
                                                                hn::Vec<hn::Rebind<double, DF>> ax,
                                                                hn::Vec<hn::Rebind<double, DF>> ay) {
   using Constant = hn::Vec<hn::Rebind<double, DF>>;
   const hn::Rebind<double, DF> dc;
-  const Constant r = StepDistance(cx, cy, ax, ay, ax, ay);
+  const Constant r = hn::Add(StepDistance(cx, cy, ax, ay, ax, ay), spread);
   const Constant absA = ModulusBound(df, ax, ay);
-  const Constant absC = hn::Add(hn::Abs(cx), hn::Abs(cy));
+  const Constant absC = hn::Add(hn::Add(hn::Abs(cx), hn::Abs(cy)), spread);
   const Constant one = hn::Set(dc, 1.0);
   const Constant h = hn::Mul(hn::Sub(one, hn::Add(absA, absA)), hn::Set(dc, 0.5));
   const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(one, absC)), hn::Set(dc, 0x1p-100 + 1e-12));
@@ -132,6 +133,7 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn
 template <class DF>
 HWY_INLINE hn::Vec<hn::Rebind<double, DF>> BulbDiscRadius2(DF df, hn::Vec<hn::Rebind<double, DF>> cx,
                                                            hn::Vec<hn::Rebind<double, DF>> cy,
+                                                           hn::Vec<hn::Rebind<double, DF>> spread,
                                                            hn::Vec<hn::Rebind<double, DF>> bx,
                                                            hn::Vec<hn::Rebind<double, DF>> by) {
   using Constant = hn::Vec<hn::Rebind<double, DF>>;
@@ -143,8 +145,9 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> BulbDiscRadius2(DF df, hn::Vec<hn::Re
   const Constant oy = hn::Neg(by);
   const Constant absB = ModulusBound(df, bx, by);
   const Constant absO = ModulusBound(df, ox, oy);
-  const Constant absC = hn::Add(hn::Abs(cx), hn::Abs(cy));
-  const Constant eps = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(four, absC)), hn::Set(dc, 0x1p-100 + 1e-12));
+  const Constant absC = hn::Add(hn::Add(hn::Abs(cx), hn::Abs(cy)), spread);
+  const Constant eps = hn::Add(hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(four, absC)), hn::Set(dc, 0x1p-100 + 1e-12)),
+                               spread);  // spread: the constants' distance from c
   const Constant r1 = hn::Add(StepDistance(cx, cy, bx, by, ox, oy), eps);
   const Constant r2 = hn::Add(StepDistance(cx, cy, ox, oy, bx, by), eps);
   const auto rho1Of = [&](Constant rho) { return hn::Add(r1, hn::Mul(rho, hn::Add(hn::Mul(two, absB), rho))); };
@@ -180,14 +183,18 @@ HWY_INLINE hn::Mask<DF> MayHaveSettlingDisc(DF df, hn::Vec<DF> x, hn::Vec<DF> y)
   return hn::Or(cardioid, bulb);
 }
 
-// The settling disc of the orbits of c (doubles, exact widenings of singles):
-// its centre and squared radius, or radius2 < 0 where none is proven. Lanes
-// whose c lies near the period-2 bulb get a bulb disc, the others a cardioid
-// disc. Both centres come from one complex square root:
+// The settling disc of the orbits of every constant within `spread` (an
+// upper bound of |c' - c|, 0 for c alone) of c (doubles, exact widenings of
+// singles): its centre and squared radius, or radius2 < 0 where none is
+// proven. A constant c' = c + d moves each step by d, so the bounds above
+// hold for c' with r, r1 and r2 grown by |d| and |c| by |d|. Lanes whose c
+// lies near the period-2 bulb get a bulb disc, the others a cardioid disc.
+// Both centres come from one complex square root:
 // a = (1 - sqrt(1 - 4c)) / 2 and b = (-1 - sqrt(-3 - 4c)) / 2.
 template <class DF>
 HWY_INLINE void FindSettlingDisc(DF df, hn::Vec<hn::Rebind<double, DF>> cx, hn::Vec<hn::Rebind<double, DF>> cy,
-                                 hn::Vec<DF>& centreX, hn::Vec<DF>& centreY, hn::Vec<DF>& radius2) {
+                                 hn::Vec<hn::Rebind<double, DF>> spread, hn::Vec<DF>& centreX, hn::Vec<DF>& centreY,
+                                 hn::Vec<DF>& radius2) {
   using VF = hn::Vec<DF>;
   using Constant = hn::Vec<hn::Rebind<double, DF>>;
   const hn::Rebind<double, DF> dc;
@@ -208,8 +215,8 @@ HWY_INLINE void FindSettlingDisc(DF df, hn::Vec<hn::Rebind<double, DF>> cx, hn::
   centreY = hn::Mul(hn::Neg(sqrtIm), halfF);
   const Constant ax = hn::PromoteTo(dc, centreX);
   const Constant ay = hn::PromoteTo(dc, centreY);
-  Constant r2 = CardioidDiscRadius2(df, cx, cy, ax, ay);
-  if (!hn::AllFalse(dc, bulbD)) r2 = hn::IfThenElse(bulbD, BulbDiscRadius2(df, cx, cy, ax, ay), r2);
+  Constant r2 = CardioidDiscRadius2(df, cx, cy, spread, ax, ay);
+  if (!hn::AllFalse(dc, bulbD)) r2 = hn::IfThenElse(bulbD, BulbDiscRadius2(df, cx, cy, spread, ax, ay), r2);
   radius2 = hn::DemoteTo(df, r2);
 }
 

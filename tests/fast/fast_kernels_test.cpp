@@ -198,7 +198,12 @@ TEST_P(FastKernels, GridsMatchTheReference) {
                             GridCase{"whole set", M, -2.5F, -1.5F, 0.09F, 300, 0, 0},
                             GridCase{"dendrite Julia", J, -1.5F, -1.0F, 0.07F, 2000, -0.8F, 0.156F},
                             GridCase{"limit 2", M, -2.5F, -1.5F, 0.09F, 2, 0, 0},
-                            GridCase{"inside at 32767", M, -0.3F, -0.2F, 0.01F, 32767, 0, 0}}) {
+                            GridCase{"inside at 32767", M, -0.3F, -0.2F, 0.01F, 32767, 0, 0},
+                            GridCase{"tiles deep in the cardioid share a disc", M, -0.3F, 0.1F, 0.001F, 1000, 0, 0},
+                            GridCase{"tiles deep in the bulb share a disc", M, -1.05F, -0.02F, 0.001F, 1000, 0, 0},
+                            GridCase{"points past the cusp share a tile with points inside", M, 0.2F, -0.009F,
+                                     0.003F, 1000, 0, 0},
+                            GridCase{"a tile across the bulb's edge", M, -1.3F, -0.05F, 0.004F, 1000, 0, 0}}) {
     std::vector<float> xs(45);
     std::vector<float> ys(7);
     for (std::size_t i = 0; i < xs.size(); ++i) xs[i] = g.x0 + g.step * static_cast<float>(i);
