@@ -27,7 +27,11 @@ namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
 inline constexpr std::size_t kBlockVectors = 4;  // independent chains hide each step's latency
-inline constexpr std::size_t kStride = 8;        // iterations between checks of cycles and the limit
+// Iterations between checks of cycles and the limit: a multiple of 3 and 4,
+// so that comparing with the previous check's state ends the orbits of the
+// periods 1, 2, 3, 4, 6 and 12, the commonest inside the set, as soon as
+// they repeat (with 8, period 3 waited for Brent; W6 took 5% fewer instructions).
+inline constexpr std::size_t kStride = 12;
 
 // One type per chain, so that a pack of chain indices declares one parameter each.
 template <class T, std::size_t>

@@ -41,6 +41,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
   float* HWY_RESTRICT padded = storage + Lanes::StorageSize(df);
   static thread_local std::vector<EscapeCount> results;
   results.resize(block);
+  const int firstTest = grid.Kind == FractalKind::Mandelbrot ? 2 : 1;
   std::optional<TileDiscs<DF>> tiles;
   if constexpr (kCycles) {
     if (grid.Kind == FractalKind::Mandelbrot) tiles.emplace(df, grid, block);
@@ -64,10 +65,15 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
         running += lanes.Start(k, hn::LoadU(df, xs + k * N), hn::Set(df, y), valid, tiles ? &*tiles : nullptr,
                                start / block);
       }
-      // Most orbits end within a few steps: check early, then at the full stride.
-      // Start found the discs; stragglers take theirs along.
-      for (std::size_t steps = 2; running * 2 > block; steps = std::min(2 * steps, kStride)) {
+      // Most orbits end within a few steps: check early, then at the full
+      // stride. The orbits of a block run in step, so the last round ends
+      // where the limit does, not up to a stride past it. Start found the
+      // discs; stragglers take theirs along.
+      int next = firstTest + 1;  // the iteration every running orbit tests next
+      for (std::size_t stride = 2; running * 2 > block; stride = std::min(2 * stride, kStride)) {
+        const std::size_t steps = std::min(stride, static_cast<std::size_t>(std::max(1, grid.MaxIter + 1 - next)));
         running = lanes.Round(steps);
+        next += static_cast<int>(steps);
       }
       EscapeCount* const blockOut = out + row * cols + start;
       if (running == 0) {  // the usual case: every orbit ended in the block

@@ -203,7 +203,10 @@ TEST_P(FastKernels, GridsMatchTheReference) {
                             GridCase{"tiles deep in the bulb share a disc", M, -1.05F, -0.02F, 0.001F, 1000, 0, 0},
                             GridCase{"points past the cusp share a tile with points inside", M, 0.2F, -0.009F,
                                      0.003F, 1000, 0, 0},
-                            GridCase{"a tile across the bulb's edge", M, -1.3F, -0.05F, 0.004F, 1000, 0, 0}}) {
+                            GridCase{"a tile across the bulb's edge", M, -1.3F, -0.05F, 0.004F, 1000, 0, 0},
+                            GridCase{"a limit that ends a round early", M, -1.5F, -1.0F, 0.045F, 50, 0, 0},
+                            GridCase{"a period-3 bulb, its cycles found by the stride", M, -0.165F, 0.72F, 0.002F,
+                                     1000, 0, 0}}) {
     std::vector<float> xs(45);
     std::vector<float> ys(7);
     for (std::size_t i = 0; i < xs.size(); ++i) xs[i] = g.x0 + g.step * static_cast<float>(i);
