@@ -30,15 +30,21 @@ constexpr int kCheckEvery = 5;  // iterations between the tests for all-escaped 
 
 // Vectors iterated side by side, so the processor has independent work while
 // each multiplication's result is on its way. More vectors hide more latency
-// but run on longer before all of their lanes have escaped; the counts are
-// the fastest measured for W6. A power of two, so that a group is whole
-// bytes of the picture or a whole part of one.
-#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
-constexpr int kChains = 2;
+// but run on longer before all of their lanes have escaped: on W6, six
+// measured fastest with AVX-512 and AVX2 (ahead of four and eight); four
+// elsewhere, a power of two for the lanes of scalable vectors.
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX2
+constexpr int kChains = 6;
 #else
 constexpr int kChains = 4;
 #endif
-static_assert(kChains == 1 || kChains == 2 || kChains == 4);
+static_assert(kChains >= 1 && kChains <= 8);
+// A group is whole bytes of the picture or a whole part of one.
+#if HWY_HAVE_SCALABLE
+static_assert((kChains & (kChains - 1)) == 0, "lanes of scalable vectors are any power of two");
+#else
+static_assert((kChains * HWY_MAX_BYTES / 8) % 8 == 0 || 8 % (kChains * HWY_MAX_BYTES / 8) == 0);
+#endif
 
 // Bytes of one vector's mask bits at the widest vectors there are, and the
 // eight StoreMaskBits may write.
@@ -92,46 +98,48 @@ HWY_INLINE void PutBits(D d, M inside, std::size_t first, std::uint8_t* HWY_REST
 
 // The verdicts of kChains vectors of pixels from `first` on: every iteration
 // up to the limit, unless all lanes have escaped at a check. The vectors are
-// named one by one (no arrays of vectors, which scalable vectors forbid);
-// chains beyond kChains are compiled away.
+// named one by one, as scalable vectors allow no arrays of them; the chains
+// past kChains are compiled away.
+#define TOBRISK_EACH_CHAIN(X) X(0) X(1) X(2) X(3) X(4) X(5) X(6) X(7)
+#define TOBRISK_START(c)                                                             \
+  const V cr##c = Points(d, view, dx, first + (c) * n);                              \
+  V zr##c = cr##c, zi##c = ci, tr##c = hn::Mul(cr##c, cr##c), ti##c = ciSquared;     \
+  auto in##c = Inside(d, tr##c, ti##c);
+#define TOBRISK_STEP(c) \
+  if constexpr ((c) < kChains) Step(zr##c, zi##c, tr##c, ti##c, cr##c, ci);
+#define TOBRISK_CHECK(c)                        \
+  if constexpr ((c) > 0 && (c) < kChains) {     \
+    in##c = Inside(d, tr##c, ti##c);            \
+    any = hn::Or(any, in##c);                   \
+  }
+#define TOBRISK_PUT(c) \
+  if constexpr ((c) < kChains) PutBits(d, in##c, (c) * n, group);
+
 template <class D>
 HWY_INLINE void Group(D d, const PlainDoubleView& view, double dx, double ciScalar, std::size_t first,
                       std::uint8_t* HWY_RESTRICT group) {
   using V = hn::Vec<D>;
   const std::size_t n = hn::Lanes(d);
   const V ci = hn::Set(d, ciScalar);
-  const V cr0 = Points(d, view, dx, first);
-  const V cr1 = kChains > 1 ? Points(d, view, dx, first + n) : cr0;
-  const V cr2 = kChains > 2 ? Points(d, view, dx, first + 2 * n) : cr0;
-  const V cr3 = kChains > 3 ? Points(d, view, dx, first + 3 * n) : cr0;
-  V zr0 = cr0, zr1 = cr1, zr2 = cr2, zr3 = cr3;
-  V zi0 = ci, zi1 = ci, zi2 = ci, zi3 = ci;
-  V tr0 = hn::Mul(zr0, zr0), tr1 = hn::Mul(zr1, zr1), tr2 = hn::Mul(zr2, zr2), tr3 = hn::Mul(zr3, zr3);
-  V ti0 = hn::Mul(ci, ci), ti1 = ti0, ti2 = ti0, ti3 = ti0;
-  auto in0 = Inside(d, tr0, ti0), in1 = Inside(d, tr1, ti1), in2 = Inside(d, tr2, ti2), in3 = Inside(d, tr3, ti3);
+  const V ciSquared = hn::Mul(ci, ci);
+  TOBRISK_EACH_CHAIN(TOBRISK_START)
   for (int i = 1; i < view.iterations;) {
     for (int j = 0; j < kCheckEvery && i < view.iterations; ++j, ++i) {
-      Step(zr0, zi0, tr0, ti0, cr0, ci);
-      if constexpr (kChains > 1) Step(zr1, zi1, tr1, ti1, cr1, ci);
-      if constexpr (kChains > 2) Step(zr2, zi2, tr2, ti2, cr2, ci);
-      if constexpr (kChains > 3) Step(zr3, zi3, tr3, ti3, cr3, ci);
+      TOBRISK_EACH_CHAIN(TOBRISK_STEP)
     }
-    in0 = Inside(d, tr0, ti0);
-    in1 = Inside(d, tr1, ti1);
-    in2 = Inside(d, tr2, ti2);
-    in3 = Inside(d, tr3, ti3);
-    auto any = in0;
-    if constexpr (kChains > 1) any = hn::Or(any, in1);
-    if constexpr (kChains > 2) any = hn::Or(any, in2);
-    if constexpr (kChains > 3) any = hn::Or(any, in3);
+    auto any = in0 = Inside(d, tr0, ti0);
+    TOBRISK_EACH_CHAIN(TOBRISK_CHECK)
     if (hn::AllFalse(d, any)) break;
   }
   std::memset(group, 0, kGroupBytes);
-  PutBits(d, in0, 0, group);
-  if constexpr (kChains > 1) PutBits(d, in1, n, group);
-  if constexpr (kChains > 2) PutBits(d, in2, 2 * n, group);
-  if constexpr (kChains > 3) PutBits(d, in3, 3 * n, group);
+  TOBRISK_EACH_CHAIN(TOBRISK_PUT)
 }
+
+#undef TOBRISK_PUT
+#undef TOBRISK_CHECK
+#undef TOBRISK_STEP
+#undef TOBRISK_START
+#undef TOBRISK_EACH_CHAIN
 
 }  // namespace
 
