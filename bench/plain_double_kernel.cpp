@@ -41,15 +41,15 @@ constexpr int kChains = 4;
 static_assert(kChains >= 1 && kChains <= 8);
 // A group is whole bytes of the picture or a whole part of one.
 #if HWY_HAVE_SCALABLE
-static_assert((kChains & (kChains - 1)) == 0, "lanes of scalable vectors are any power of two");
+static_assert(kChains % 4 == 0, "scalable vectors have any even number of lanes");
 #else
 static_assert((kChains * HWY_MAX_BYTES / 8) % 8 == 0 || 8 % (kChains * HWY_MAX_BYTES / 8) == 0);
 #endif
 
-// Bytes of one vector's mask bits at the widest vectors there are, and the
-// eight StoreMaskBits may write.
+// Bytes of one vector's mask bits at the widest vectors there are; a group
+// has room for one more, as a vector's bits may start mid-byte.
 constexpr std::size_t kMaskBytes = (HWY_MAX_BYTES / sizeof(double) + 7) / 8;
-constexpr std::size_t kGroupBytes = kChains * kMaskBytes + 8;
+constexpr std::size_t kGroupBytes = kChains * kMaskBytes + 1;
 
 // Mask bits come first lane in the low bit; the picture wants it in the high bit.
 constexpr std::array<std::uint8_t, 256> kReversed = [] {
@@ -86,16 +86,21 @@ HWY_INLINE hn::Mask<D> Inside(D d, V zr, V zi) {
   return hn::Le(hn::Add(hn::Mul(zr, zr), hn::Mul(zi, zi)), hn::Set(d, 4.0));
 }
 
-// Puts a vector's verdicts at bit `first` of the group, first lane lowest.
+// Puts a vector's verdicts at bit `first` of the group, first lane lowest;
+// any lane count at any bit, as a vector may be less than a byte.
 template <class D, class M>
 HWY_INLINE void PutBits(D d, M inside, std::size_t first, std::uint8_t* HWY_RESTRICT group) {
-  if (hn::Lanes(d) >= 8) {
-    hn::StoreMaskBits(d, inside, group + first / 8);
-    return;
+  std::uint8_t bits[kMaskBytes + 8];
+  // Never more than kMaskBytes; the bound is spelt out for the compiler.
+  const std::size_t bytes = std::min(hn::StoreMaskBits(d, inside, bits), kMaskBytes);
+  const std::size_t lanesInLast = hn::Lanes(d) % 8;
+  if (lanesInLast != 0) bits[bytes - 1] &= static_cast<std::uint8_t>((1U << lanesInLast) - 1);
+  const std::size_t shift = first % 8;
+  for (std::size_t b = 0; b < bytes; ++b) {
+    const unsigned shifted = static_cast<unsigned>(bits[b]) << shift;
+    group[first / 8 + b] |= static_cast<std::uint8_t>(shifted);
+    group[first / 8 + b + 1] |= static_cast<std::uint8_t>(shifted >> 8);
   }
-  std::uint8_t bits[8];
-  hn::StoreMaskBits(d, inside, bits);
-  group[first / 8] |= static_cast<std::uint8_t>(bits[0] << (first % 8));
 }
 
 // The verdicts of kChains vectors of pixels from `first` on: every iteration
