@@ -32,7 +32,7 @@ constexpr int kCheckEvery = 5;  // iterations between the tests for all-escaped 
 // each multiplication's result is on its way. More vectors hide more latency
 // but run on longer before all of their lanes have escaped: on W6, six
 // measured fastest with AVX-512 and AVX2 (ahead of four and eight); four
-// elsewhere, a power of two for the lanes of scalable vectors.
+// elsewhere, so that vectors of any even number of lanes make whole bytes.
 #if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX2
 constexpr int kChains = 6;
 #else
@@ -108,9 +108,9 @@ HWY_INLINE void PutBits(D d, M inside, std::size_t first, std::uint8_t* HWY_REST
 // named one by one, as scalable vectors allow no arrays of them; the chains
 // past kChains are compiled away.
 #define TOBRISK_EACH_CHAIN(X) X(0) X(1) X(2) X(3) X(4) X(5) X(6) X(7)
-#define TOBRISK_START(c)                              \
-  const V cr##c = Points(d, view, dx, first + (c) * n); \
-  V zr##c = cr##c, zi##c = ci;                          \
+#define TOBRISK_START(c)                            \
+  const V cr##c = Points(d, view, dx, first + (c)*n); \
+  V zr##c = cr##c, zi##c = ci;                        \
   auto in##c = Inside(d, zr##c, zi##c);
 #define TOBRISK_STEP(c) \
   if constexpr ((c) < kChains) Step(zr##c, zi##c, cr##c, ci);
