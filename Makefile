@@ -12,8 +12,9 @@ FUZZ_SMOKE_SECONDS ?= 15
 # The cross build for 64-bit Arm, tested under emulation.
 ARM64_DIR ?= build-arm64
 ARM64_CMAKE_ARGS ?=
-# What runs there: the engine, the platform core, the fast pass and the renderer (no window).
-ARM64_SUITES := engine_tests engine_tests_O0 platform_tests fast_tests renderer_tests
+# What runs there: the engine, the platform core, the fast pass, the renderer (no window)
+# and the plain double yardstick of the benchmarks.
+ARM64_SUITES := engine_tests engine_tests_O0 platform_tests fast_tests renderer_tests plain_kernel_tests
 
 # Everything the build, the tests and the benchmarks need from Debian.
 PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \

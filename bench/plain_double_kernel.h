@@ -18,10 +18,12 @@ struct PlainDoubleView {
 [[nodiscard]] std::size_t PlainDoubleBytes(const PlainDoubleView& view);
 
 // The set in plain double arithmetic, on every core, as the well-known
-// fastest programs draw it: eight pixels a vector, every iteration up to the
-// limit unless all eight have escaped, one bit per pixel (1: inside), the
-// leftmost pixel in the high bit. Nothing is checked; it is the yardstick
-// the exact pass is measured against. bits.size() == PlainDoubleBytes(view).
+// fastest programs draw it: the widest double vectors the processor has,
+// several side by side, every iteration up to the limit unless all of their
+// pixels have escaped (checked every five), one bit per pixel (1: inside
+// after `iterations` iterations), the leftmost pixel in the high bit,
+// padding bits 0. Nothing is checked; it is the yardstick the exact pass is
+// measured against. bits.size() == PlainDoubleBytes(view).
 void PlainDoubleBits(const PlainDoubleView& view, std::span<std::uint8_t> bits);
 
 }  // namespace tobrisk
