@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -10,6 +11,13 @@ namespace tobrisk {
 // No kernel returns 0, so a count of 0 marks a pixel whose result only the
 // exact scalar kernel can give: it faults there, or an input is not finite.
 inline constexpr EscapeCount kExactKernelDecides = 0;
+
+// The first iterate the kernels test: a Mandelbrot orbit's z1 is never tested.
+constexpr int FirstTestedIterate(FractalKind kind) { return kind == FractalKind::Mandelbrot ? 2 : 1; }
+
+// Rows of points that share one proven settling disc: a grid of at least
+// this many rows finds each disc once.
+inline constexpr std::size_t kTileRows = 8;
 
 // One row of plane points (xs[i], y) with what the kernel of `Kind` needs; the quantities are named as in DrawParameters.
 struct PointRow {

@@ -140,10 +140,10 @@ class Pass {
       band.counts = std::span(band.storage.get(), size);
     }
     // Tasks of some four thousand pixels: orbit lengths differ greatly from row
-    // to row, and only many small tasks share a small picture evenly.
-    // Tasks of at least 8 rows: the kernels prove one settling disc per
-    // tile of 8 rows, and a task of one wide row would find it for each.
-    const int grain = static_cast<int>(std::max<std::size_t>(8, 4096 / std::max<std::size_t>(cols_, 1)));
+    // to row, and only many small tasks share a small picture evenly. But
+    // never fewer rows than share a settling disc, which a task of one wide
+    // row would find again for each row.
+    const int grain = static_cast<int>(std::max<std::size_t>(kTileRows, 4096 / std::max<std::size_t>(cols_, 1)));
     band.group.run([this, &band, grain] {
       tbb::parallel_for(tbb::blocked_range<int>(0, band.count, grain), [this, &band](const tbb::blocked_range<int>& rows) {
         // Runs of rows that must be counted; the others take an earlier row's counts below.

@@ -63,7 +63,7 @@ class OrbitLanes {
   [[nodiscard]] static std::size_t StorageSize(DF df) { return LaneTable<DF>::Size(K * hn::Lanes(df)); }
 
   OrbitLanes(DF df, const PointGrid& grid, float* HWY_RESTRICT storage)
-      : df(df), mandelbrot(grid.Kind == FractalKind::Mandelbrot), first(mandelbrot ? 2.0F : 1.0F),
+      : df(df), mandelbrot(grid.Kind == FractalKind::Mandelbrot), first(static_cast<float>(FirstTestedIterate(grid.Kind))),
         limit(grid.MaxIter), P(grid.P), Q(grid.Q),
         unescapedCount(grid.MaxIter < 32767 ? static_cast<EscapeCount>(grid.MaxIter + 1) : kExactKernelDecides),
         table(df, K * hn::Lanes(df), storage) {
@@ -196,22 +196,20 @@ class OrbitLanes {
   // points inside the set (fixed points and the like) as soon as the orbit
   // settles.
   HWY_INLINE void FindRepeats(std::size_t k, VF X, VF Y, VF unescaped, VF& count, MF& active) {
-    {
-      const VF savedX = table.Load(lane::kSavedX, k), savedY = table.Load(lane::kSavedY, k);
-      const MF sameAsSaved = hn::And(hn::Eq(X, savedX), hn::Eq(Y, savedY));
-      const MF sameAsBefore = hn::And(hn::Eq(X, table.Load(lane::kStrideX, k)), hn::Eq(Y, table.Load(lane::kStrideY, k)));
-      const MF repeats = hn::And(active, hn::Or(sameAsSaved, sameAsBefore));
-      count = hn::IfThenElse(repeats, unescaped, count);
-      active = hn::AndNot(repeats, active);
-      table.Store(lane::kStrideX, k, X);
-      table.Store(lane::kStrideY, k, Y);
-      // Brent: save the state ever more rarely, so any period is found.
-      const VF nextSave = table.Load(lane::kNextSave, k);
-      const MF save = hn::And(active, hn::Ge(count, nextSave));
-      table.Store(lane::kSavedX, k, hn::IfThenElse(save, X, savedX));
-      table.Store(lane::kSavedY, k, hn::IfThenElse(save, Y, savedY));
-      table.Store(lane::kNextSave, k, hn::IfThenElse(save, hn::Add(count, count), nextSave));
-    }
+    const VF savedX = table.Load(lane::kSavedX, k), savedY = table.Load(lane::kSavedY, k);
+    const MF sameAsSaved = hn::And(hn::Eq(X, savedX), hn::Eq(Y, savedY));
+    const MF sameAsBefore = hn::And(hn::Eq(X, table.Load(lane::kStrideX, k)), hn::Eq(Y, table.Load(lane::kStrideY, k)));
+    const MF repeats = hn::And(active, hn::Or(sameAsSaved, sameAsBefore));
+    count = hn::IfThenElse(repeats, unescaped, count);
+    active = hn::AndNot(repeats, active);
+    table.Store(lane::kStrideX, k, X);
+    table.Store(lane::kStrideY, k, Y);
+    // Brent: save the state ever more rarely, so any period is found.
+    const VF nextSave = table.Load(lane::kNextSave, k);
+    const MF save = hn::And(active, hn::Ge(count, nextSave));
+    table.Store(lane::kSavedX, k, hn::IfThenElse(save, X, savedX));
+    table.Store(lane::kSavedY, k, hn::IfThenElse(save, Y, savedY));
+    table.Store(lane::kNextSave, k, hn::IfThenElse(save, hn::Add(count, count), nextSave));
   }
 
   // Stores the hot state of vector k after a round.

@@ -41,14 +41,13 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
   float* HWY_RESTRICT padded = storage + Lanes::StorageSize(df);
   static thread_local std::vector<EscapeCount> results;
   results.resize(block);
-  const int firstTest = grid.Kind == FractalKind::Mandelbrot ? 2 : 1;
   std::optional<TileDiscs<DF>> tiles;
   if constexpr (kCycles) {
     if (grid.Kind == FractalKind::Mandelbrot) tiles.emplace(df, grid, block);
   }
   for (std::size_t row = 0; row < grid.ys.size(); ++row) {
     if constexpr (kCycles) {
-      if (tiles && row % TileDiscs<DF>::kRows == 0) tiles->FindForRows(row);
+      if (tiles && row % kTileRows == 0) tiles->FindForRows(row);
     }
     const float y = grid.ys[row];
     for (std::size_t start = 0; start < cols; start += block) {
@@ -69,7 +68,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
       // stride. The orbits of a block run in step, so the last round ends
       // where the limit does, not up to a stride past it. Start found the
       // discs; stragglers take theirs along.
-      int next = firstTest + 1;  // the iteration every running orbit tests next
+      int next = FirstTestedIterate(grid.Kind) + 1;  // the iteration every running orbit tests next
       for (std::size_t stride = 2; running * 2 > block; stride = std::min(2 * stride, kStride)) {
         const std::size_t steps = std::min(stride, static_cast<std::size_t>(std::max(1, grid.MaxIter + 1 - next)));
         running = lanes.Round(steps);
@@ -143,8 +142,7 @@ HWY_NOINLINE void CountStragglers(DF df, const PointGrid& grid, const std::vecto
 // long orbits share lanes only with each other), vector by vector otherwise.
 template <class Arithmetic, bool kCycles, class DF>
 HWY_INLINE void CountGridWith(DF df, const PointGrid& grid, EscapeCount* HWY_RESTRICT counts) {
-  const int first = grid.Kind == FractalKind::Mandelbrot ? 2 : 1;
-  if (grid.MaxIter >= first && ConstantIsBounded(df, grid)) {
+  if (grid.MaxIter >= FirstTestedIterate(grid.Kind) && ConstantIsBounded(df, grid)) {
     // Kept per thread between calls: a fresh vector per band costs page faults.
     static thread_local std::vector<Straggler> stragglers;
     stragglers.clear();

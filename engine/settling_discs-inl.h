@@ -55,12 +55,15 @@ namespace tobrisk {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
+// A vector of doubles as wide in lanes as DF: c and the bounds, in double.
+template <class DF>
+using Doubles = hn::Vec<hn::Rebind<double, DF>>;
+
 // Upper bound of |(x, y)|: the sum of squares (in double, within 2^-52) is
 // rounded to single and its root taken in single, each within 2^-24, which
 // the factor 1 + 2^-20 more than covers.
 template <class DF>
-HWY_INLINE hn::Vec<hn::Rebind<double, DF>> ModulusBound(DF df, hn::Vec<hn::Rebind<double, DF>> x,
-                                                        hn::Vec<hn::Rebind<double, DF>> y) {
+HWY_INLINE Doubles<DF> ModulusBound(DF df, Doubles<DF> x, Doubles<DF> y) {
   const hn::Rebind<double, DF> dc;
   const auto rounded = hn::Sqrt(hn::DemoteTo(df, hn::Add(hn::Mul(x, x), hn::Mul(y, y))));
   return hn::Mul(hn::PromoteTo(dc, rounded), hn::Set(dc, 1.0 + 0x1p-20));
@@ -88,12 +91,9 @@ HWY_INLINE V StepDistance(V cx, V cy, V ux, V uy, V vx, V vy) {
 // points near the edge of the cardioid, where h is small, still get a disc.
 // Every disc lies within |z| <= |a| + 1.86 h < 1, where eps(1) holds.
 template <class DF>
-HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn::Rebind<double, DF>> cx,
-                                                               hn::Vec<hn::Rebind<double, DF>> cy,
-                                                               hn::Vec<hn::Rebind<double, DF>> spread,
-                                                               hn::Vec<hn::Rebind<double, DF>> ax,
-                                                               hn::Vec<hn::Rebind<double, DF>> ay) {
-  using Constant = hn::Vec<hn::Rebind<double, DF>>;
+HWY_INLINE Doubles<DF> CardioidDiscRadius2(DF df, Doubles<DF> cx, Doubles<DF> cy, Doubles<DF> spread,
+                                           Doubles<DF> ax, Doubles<DF> ay) {
+  using Constant = Doubles<DF>;
   const hn::Rebind<double, DF> dc;
   const Constant r = hn::Add(StepDistance(cx, cy, ax, ay, ax, ay), spread);
   const Constant absA = ModulusBound(df, ax, ay);
@@ -131,12 +131,9 @@ HWY_INLINE hn::Vec<hn::Rebind<double, DF>> CardioidDiscRadius2(DF df, hn::Vec<hn
 // tried first is about where the quadratic terms use up the contraction,
 // which holds for nearly all of the bulb, half of it where that fails.
 template <class DF>
-HWY_INLINE hn::Vec<hn::Rebind<double, DF>> BulbDiscRadius2(DF df, hn::Vec<hn::Rebind<double, DF>> cx,
-                                                           hn::Vec<hn::Rebind<double, DF>> cy,
-                                                           hn::Vec<hn::Rebind<double, DF>> spread,
-                                                           hn::Vec<hn::Rebind<double, DF>> bx,
-                                                           hn::Vec<hn::Rebind<double, DF>> by) {
-  using Constant = hn::Vec<hn::Rebind<double, DF>>;
+HWY_INLINE Doubles<DF> BulbDiscRadius2(DF df, Doubles<DF> cx, Doubles<DF> cy, Doubles<DF> spread,
+                                       Doubles<DF> bx, Doubles<DF> by) {
+  using Constant = Doubles<DF>;
   const hn::Rebind<double, DF> dc;
   const Constant one = hn::Set(dc, 1.0);
   const Constant two = hn::Set(dc, 2.0);
@@ -192,11 +189,11 @@ HWY_INLINE hn::Mask<DF> MayHaveSettlingDisc(DF df, hn::Vec<DF> x, hn::Vec<DF> y)
 // Both centres come from one complex square root:
 // a = (1 - sqrt(1 - 4c)) / 2 and b = (-1 - sqrt(-3 - 4c)) / 2.
 template <class DF>
-HWY_INLINE void FindSettlingDisc(DF df, hn::Vec<hn::Rebind<double, DF>> cx, hn::Vec<hn::Rebind<double, DF>> cy,
-                                 hn::Vec<hn::Rebind<double, DF>> spread, hn::Vec<DF>& centreX, hn::Vec<DF>& centreY,
+HWY_INLINE void FindSettlingDisc(DF df, Doubles<DF> cx, Doubles<DF> cy, Doubles<DF> spread,
+                                 hn::Vec<DF>& centreX, hn::Vec<DF>& centreY,
                                  hn::Vec<DF>& radius2) {
   using VF = hn::Vec<DF>;
-  using Constant = hn::Vec<hn::Rebind<double, DF>>;
+  using Constant = Doubles<DF>;
   const hn::Rebind<double, DF> dc;
   const VF cxf = hn::DemoteTo(df, cx);  // c is a pair of singles, so exactly
   const VF cyf = hn::DemoteTo(df, cy);

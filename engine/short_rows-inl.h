@@ -41,7 +41,7 @@ HWY_INLINE void CountVector(DF df, const PointRow& row, const float* HWY_RESTRIC
   using VF = hn::Vec<DF>;
   using MF = hn::Mask<DF>;
   const bool mandelbrot = row.Kind == FractalKind::Mandelbrot;
-  const int first = mandelbrot ? 2 : 1;  // the first tested iterate
+  const int first = FirstTestedIterate(row.Kind);
 
   const auto cy = Arithmetic::Broadcast(mandelbrot ? row.y : row.Q);
   const VF x = hn::LoadU(df, xs);

@@ -24,7 +24,7 @@ namespace tobrisk {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// One settling disc per tile of kRows rows by one block of columns, proven
+// One settling disc per tile of kTileRows rows by one block of columns, proven
 // for every point of the tile at once from its middle point and the tile's
 // spread. A point's own disc costs a square root and some thirty operations
 // in double; a tile's is shared by hundreds of points. Where a tile has no
@@ -33,10 +33,8 @@ namespace hn = hwy::HWY_NAMESPACE;
 template <class DF>
 class TileDiscs {
  public:
-  static constexpr std::size_t kRows = 8;
-
   TileDiscs(DF df, const PointGrid& grid, std::size_t width)
-      : df_(df), ys_(grid.ys), width_(width), tiles_((grid.xs.size() + width - 1) / width) {
+      : df_(df), ys_(grid.ys), tiles_((grid.xs.size() + width - 1) / width) {
     const std::size_t padded = hwy::RoundUpTo(tiles_, hn::Lanes(df));
     middleX_.assign(padded, 0.0F);
     spreadX_.assign(padded, kUnbounded);
@@ -52,7 +50,7 @@ class TileDiscs {
 
   // Finds the discs of the tiles whose rows begin at `firstRow`.
   void FindForRows(std::size_t firstRow) {
-    const std::span<const float> ys = ys_.subspan(firstRow, std::min(kRows, ys_.size() - firstRow));
+    const std::span<const float> ys = ys_.subspan(firstRow, std::min(kTileRows, ys_.size() - firstRow));
     const float middleY = ys[ys.size() / 2];
     const double spreadY = Spread(ys, middleY);
     const hn::Rebind<double, DF> dd;
@@ -96,7 +94,6 @@ class TileDiscs {
 
   DF df_;
   std::span<const float> ys_;
-  std::size_t width_;
   std::size_t tiles_;
   std::vector<float> middleX_, spreadX_;  // per tile column
   std::vector<float> centreX_, centreY_, radius2_;
