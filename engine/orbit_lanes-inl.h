@@ -18,7 +18,7 @@
 #include "engine/lane_fields.h"
 #include "engine/lane_table-inl.h"
 #include "engine/settling_discs-inl.h"
-#include "engine/tile_discs-inl.h"
+#include "engine/tile_proofs-inl.h"
 #include "hwy/highway.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -116,7 +116,7 @@ class OrbitLanes {
   // Fresh points (x, y) in vector k, the first `valid` lanes real: up to and
   // including their first test. Their settling disc is their tile's, where
   // `tiles` has one, else their own. Returns the lanes still running.
-  HWY_INLINE std::size_t Start(std::size_t k, VF x, VF y, std::size_t valid, const TileDiscs<DF>* tiles,
+  HWY_INLINE std::size_t Start(std::size_t k, VF x, VF y, std::size_t valid, const TileProofs<DF>* tiles,
                                std::size_t tile) {
     table.Store(lane::kPointX, k, x);
     table.Store(lane::kPointY, k, y);
@@ -138,7 +138,7 @@ class OrbitLanes {
     // Orbits of c inside the main cardioid or
     // the period-2 bulb end as soon as they are in their disc, most of them here.
     if constexpr (kCycles) {
-      const bool shared = tiles != nullptr && tiles->Has(tile);
+      const bool shared = valid != 0 && tiles != nullptr && tiles->Has(tile);
       if (mandelbrot && (shared || !hn::AllFalse(df, hn::And(active, MayHaveSettlingDisc(df, x, y))))) {
         VF centreX, centreY, radius2;
         if (shared) {
@@ -161,6 +161,13 @@ class OrbitLanes {
     table.Store(lane::kNextSave, k, count);
     Finish(k, X, Y, X2, Y2, count, active);
     return hn::CountTrue(df, active);
+  }
+
+  // Vector k's points, the first `valid` lanes real, all get `count`, proven
+  // for their whole tile: no orbit runs.
+  HWY_INLINE void Settle(std::size_t k, std::size_t valid, float count) {
+    table.Store(lane::kCount, k, hn::IfThenElseZero(hn::FirstN(df, valid), hn::Set(df, count)));
+    table.StoreActive(k, hn::FirstN(df, 0));
   }
 
   // `steps` steps of every orbit, then the checks; returns the lanes still running.

@@ -206,7 +206,12 @@ TEST_P(FastKernels, GridsMatchTheReference) {
                             GridCase{"a tile across the bulb's edge", M, -1.3F, -0.05F, 0.004F, 1000, 0, 0},
                             GridCase{"a limit that ends a round early", M, -1.5F, -1.0F, 0.045F, 50, 0, 0},
                             GridCase{"a period-3 bulb, its cycles found by the stride", M, -0.165F, 0.72F, 0.002F,
-                                     1000, 0, 0}}) {
+                                     1000, 0, 0},
+                            // A step of 0: tiles of one point, whose balls hold nothing but the roundings.
+                            GridCase{"one point that escapes at 54, at 53 unrounded", M, -0.749436557F, 0.100231037F,
+                                     0.0F, 64, 0, 0},
+                            GridCase{"one point that escapes at 40, at 41 unrounded", M, -0.747465312F, 0.108789913F,
+                                     0.0F, 64, 0, 0}}) {
     std::vector<float> xs(45);
     std::vector<float> ys(7);
     for (std::size_t i = 0; i < xs.size(); ++i) xs[i] = g.x0 + g.step * static_cast<float>(i);
