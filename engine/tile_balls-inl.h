@@ -3,19 +3,29 @@
 // the toggling guard instead of #pragma once.
 //
 // Why the count proven is the one the exact kernel gives every point of the
-// tile. A ball (m, r) holds every orbit of the tile at one iterate: each
-// point's state z (the exact kernel's own, rounded as it rounds) lies within
-// r of m. The constants lie within s of c0 (for Mandelbrot c0 and s are the
-// tile's middle and spread, for Julia s = 0), so with |z - m| <= r
-//   |z*z + c - (m*m + c0)| <= 2|m| r + r^2 + s,
-// and the rounded step lands within eps(|m| + r) of z*z + c, where
-//   eps(Z) = 2^-20 (Z^2 + |c0| + s) + 2^-100
+// tile. The points of a tile differ by d0 from its middle, |d0| <= s (the
+// spread): for Mandelbrot both the start and the constant move with the
+// point (z0 = c = c0 + d0), for Julia only the start (z0 = z0' + d0, c fixed).
+// Every point's state at iterate n (the exact kernel's own, rounded as it
+// rounds) is modelled as
+//   z_n = m_n + D_n d0 + e_n,  |e_n| <= R_n,
+// m the middle's orbit and D its derivative, both computed in double; the
+// ball of radius r_n = |D_n| s + R_n around m_n holds the whole tile. Unlike
+// a plain ball, whose radius grows by 2|m| each step, the derivative keeps
+// the turning of the orbit, so that tiles near the edge of the set, whose
+// points' orbits turn together, stay narrow. It starts exact (m_0 the middle,
+// D_0 = 1, R_0 = 0). A step gives z*z + c + eta, where eta is the kernel's
+// rounding, |eta| <= eps(|m| + r) with
+//   eps(Z) = 2^-20 (Z^2 + |c|) + 2^-100
 // (derived beside FindSettlingDisc; it holds for any finite state, and the
-// first iterate c*c + c rounds within it too). m' = m*m + c0 is computed in
-// double within 2^-50 (|m|^2 + |c0|), and the new radius, the sum of these
-// terms, is rounded up by a factor 1 + 2^-40 that covers its own roundings
-// in double; |m| is taken through a square root in double, widened by
-// 1 + 2^-50. So the ball after each step holds every orbit again.
+// first iterate c*c + c rounds within it too). Expanding,
+//   z*z + c = (m*m + c0) + (2 m D + k) d0 + 2 m e + (D d0 + e)^2,
+// k = 1 for Mandelbrot, 0 for Julia. m' = m*m + c0 and D' = 2 m D + k are
+// computed in double within 2^-50 (|m|^2 + |c|) and 2^-50 (2|m||D| + k),
+// so the new remainder is bounded by
+//   R' = 2|m| R + (|D| s + R)^2 + eps(|m| + r) + 2^-50 (|m|^2 + |c| + (2|m||D| + k) s),
+// rounded up by a factor 1 + 2^-40 that covers its own roundings in double;
+// moduli are taken through a square root in double, widened by 1 + 2^-50.
 //
 // The test of an iterate: s = X2 + Y2 rounded lies within a factor 1 + 2^-22
 // of |z|^2 (X2 and Y2 are the exact squares rounded, the sum rounded once
@@ -61,17 +71,19 @@ struct BallCounts {
   float settled;     // the count of orbits that a settling disc ends
 };
 
-// One tile per lane: the balls of orbits starting within spreadZ of z0 with
-// constants within spreadC of c0, and the tiles' settling discs (radius2 < 0:
-// none). Returns each tile's proven count, or 0 where nothing is proven.
+// One tile per lane: the orbits starting within `spread` of z0, with the
+// constant c0 (Julia) or c0 = z0 moving with the start (Mandelbrot), and the
+// tiles' settling discs (radius2 < 0: none). Returns each tile's proven
+// count, or 0 where nothing is proven.
 template <class DF>
-HWY_INLINE Doubles<DF> ProveTileCounts(DF /*df*/, Doubles<DF> cx, Doubles<DF> cy, Doubles<DF> spreadC, Doubles<DF> zx,
-                                       Doubles<DF> zy, Doubles<DF> spreadZ, hn::Vec<DF> centreX, hn::Vec<DF> centreY,
+HWY_INLINE Doubles<DF> ProveTileCounts(DF /*df*/, bool mandelbrot, Doubles<DF> cx, Doubles<DF> cy, Doubles<DF> zx,
+                                       Doubles<DF> zy, Doubles<DF> spread, hn::Vec<DF> centreX, hn::Vec<DF> centreY,
                                        hn::Vec<DF> radius2, const BallCounts& counts) {
   using Constant = Doubles<DF>;
   const hn::Rebind<double, DF> dc;
   const Constant zero = hn::Zero(dc);
-  const Constant absC = hn::Add(hn::Add(hn::Abs(cx), hn::Abs(cy)), spreadC);
+  const Constant k = hn::Set(dc, mandelbrot ? 1.0 : 0.0);
+  const Constant absC = hn::Add(hn::Add(hn::Abs(cx), hn::Abs(cy)), hn::Mul(k, spread));
   const Constant discX = hn::PromoteTo(dc, centreX);
   const Constant discY = hn::PromoteTo(dc, centreY);
   const auto hasDisc = hn::Gt(hn::PromoteTo(dc, radius2), zero);
@@ -80,31 +92,48 @@ HWY_INLINE Doubles<DF> ProveTileCounts(DF /*df*/, Doubles<DF> cx, Doubles<DF> cy
   const auto modulus = [&](Constant x, Constant y) {
     return hn::Mul(hn::Sqrt(hn::Add(hn::Mul(x, x), hn::Mul(y, y))), hn::Set(dc, 1.0 + 0x1p-50));
   };
+  const Constant four = hn::Set(dc, 4.0);
 
-  Constant mx = zx, my = zy, r = spreadZ;
+  Constant mx = zx, my = zy, Dx = hn::Set(dc, 1.0), Dy = zero, R = zero;
+  Constant absM = modulus(mx, my), absD = Dx;
   Constant result = zero;
   auto open = hn::Eq(result, zero);  // tiles not yet decided
   const int last = std::min(counts.maxIter, kBallIterates);
   for (int n = 1; n <= last && !hn::AllFalse(dc, open); ++n) {
-    const Constant absM = modulus(mx, my);
-    const Constant reach = hn::Add(absM, r);
-    const Constant growth = hn::Add(hn::Mul(hn::Add(hn::Add(absM, absM), r), r), spreadC);
-    const Constant roundings = hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(hn::Mul(reach, reach), absC)),
-                                       hn::Mul(hn::Set(dc, 0x1p-50), hn::Add(hn::Mul(absM, absM), absC)));
-    r = hn::Mul(hn::Add(growth, hn::Add(roundings, hn::Set(dc, 0x1p-100))), hn::Set(dc, 1.0 + 0x1p-40));
+    const Constant linear = hn::Mul(absD, spread);
+    const Constant reach = hn::Add(hn::Add(absM, linear), R);
+    const Constant spreadTerm = hn::Add(linear, R);
+    const Constant twoAbsM = hn::Add(absM, absM);
+    const Constant roundings =
+        hn::Add(hn::Mul(hn::Set(dc, 0x1p-20), hn::Add(hn::Mul(reach, reach), absC)),
+                hn::Mul(hn::Set(dc, 0x1p-50),
+                        hn::Add(hn::Add(hn::Mul(absM, absM), absC), hn::Mul(hn::Add(hn::Mul(twoAbsM, absD), k), spread))));
+    R = hn::Mul(hn::Add(hn::Add(hn::Mul(twoAbsM, R), hn::Mul(spreadTerm, spreadTerm)), hn::Add(roundings, hn::Set(dc, 0x1p-100))),
+                hn::Set(dc, 1.0 + 0x1p-40));
+    const Constant twoMx = hn::Add(mx, mx), twoMy = hn::Add(my, my);
+    const Constant nDx = hn::Add(hn::Sub(hn::Mul(twoMx, Dx), hn::Mul(twoMy, Dy)), k);
+    Dy = hn::Add(hn::Mul(twoMx, Dy), hn::Mul(twoMy, Dx));
+    Dx = nDx;
     const Constant nx = hn::Add(hn::Sub(hn::Mul(mx, mx), hn::Mul(my, my)), cx);
-    my = hn::Add(hn::Mul(hn::Add(mx, mx), my), cy);
+    my = hn::Add(hn::Mul(twoMx, my), cy);
     mx = nx;
+    absM = modulus(mx, my);
+    absD = modulus(Dx, Dy);
     if (n < counts.first) continue;
 
-    const Constant absNext = modulus(mx, my);
-    const Constant high = hn::Add(absNext, r);
-    const Constant low = hn::Sub(absNext, r);
-    const Constant four = hn::Set(dc, 4.0);
+    const Constant r = hn::Add(hn::Mul(absD, spread), R);
+    const Constant high = hn::Add(absM, r);
+    const Constant low = hn::Sub(absM, r);
     const auto passes = hn::Lt(hn::Mul(hn::Mul(high, high), hn::Set(dc, 1.0 + 0x1p-16)), four);
     const auto fails = hn::And(hn::And(hn::Gt(low, zero), hn::Gt(hn::Mul(hn::Mul(low, low), hn::Set(dc, 1.0 - 0x1p-16)), four)),
                                hn::Lt(high, hn::Set(dc, 1e15)));
-    const auto inDisc = hn::And(hasDisc, hn::Le(hn::Add(modulus(hn::Sub(mx, discX), hn::Sub(my, discY)), r), discRadius));
+    // In the disc: |m - centre| + r <= radius, compared as squares (each
+    // within 2^-51 of exact) so that no second root is needed.
+    const Constant dx = hn::Sub(mx, discX), dy = hn::Sub(my, discY);
+    const Constant room = hn::Sub(discRadius, r);
+    const auto inDisc = hn::And(hn::And(hasDisc, hn::Gt(room, zero)),
+                                hn::Le(hn::Mul(hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy)), hn::Set(dc, 1.0 + 0x1p-48)),
+                                       hn::Mul(hn::Mul(room, room), hn::Set(dc, 1.0 - 0x1p-48))));
     Constant proven = hn::IfThenElseZero(fails, hn::Set(dc, n));
     proven = hn::IfThenElse(hn::And(passes, inDisc), hn::Set(dc, counts.settled), proven);
     if (n == counts.maxIter) proven = hn::IfThenElse(passes, hn::Set(dc, counts.ranToLimit), proven);

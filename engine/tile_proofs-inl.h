@@ -79,8 +79,11 @@ class TileProofs {
       const auto middleX = hn::PromoteTo(dd, hn::LoadU(df_, middleX_.data() + t));
       const auto middleYs = hn::Set(dd, double{middleY});
       if (mandelbrot_) {
-        hn::Vec<DF> centreX, centreY, radius2;
-        FindSettlingDisc(df_, middleX, middleYs, spread, centreX, centreY, radius2);
+        hn::Vec<DF> centreX = hn::Zero(df_), centreY = hn::Zero(df_), radius2 = hn::Set(df_, -1.0F);
+        // A tile whose middle lies outside both has no disc: skip the search.
+        if (!hn::AllFalse(df_, MayHaveSettlingDisc(df_, hn::LoadU(df_, middleX_.data() + t), hn::Set(df_, middleY)))) {
+          FindSettlingDisc(df_, middleX, middleYs, spread, centreX, centreY, radius2);
+        }
         hn::StoreU(centreX, df_, centreX_.data() + t);
         hn::StoreU(centreY, df_, centreY_.data() + t);
         hn::StoreU(radius2, df_, radius2_.data() + t);
@@ -88,10 +91,10 @@ class TileProofs {
       const auto discX = hn::LoadU(df_, centreX_.data() + t);
       const auto discY = hn::LoadU(df_, centreY_.data() + t);
       const auto discR2 = hn::LoadU(df_, radius2_.data() + t);
-      const auto proven =
-          mandelbrot_ ? ProveTileCounts(df_, middleX, middleYs, spread, middleX, middleYs, spread, discX, discY, discR2, counts_)
-                      : ProveTileCounts(df_, hn::Set(dd, double{P_}), hn::Set(dd, double{Q_}), hn::Zero(dd), middleX,
-                                        middleYs, spread, discX, discY, discR2, counts_);
+      const auto proven = mandelbrot_ ? ProveTileCounts(df_, true, middleX, middleYs, middleX, middleYs, spread, discX,
+                                                        discY, discR2, counts_)
+                                      : ProveTileCounts(df_, false, hn::Set(dd, double{P_}), hn::Set(dd, double{Q_}),
+                                                        middleX, middleYs, spread, discX, discY, discR2, counts_);
       hn::StoreU(hn::DemoteTo(df_, proven), df_, proven_.data() + t);
     }
   }
