@@ -100,14 +100,22 @@ class BandsInFlight {
   std::array<Band, 2>& bands_;
 };
 
+// Rows per band: as many as `rows` wide ones fit the band's pixels, at
+// least one, at most the picture's, and whole tiles of rows where there is
+// room, so that no band leaves a sliver of a tile to be proven alone.
+int BandRows(std::size_t fit, std::size_t rows) {
+  std::size_t band = std::clamp<std::size_t>(fit, 1, std::max<std::size_t>(rows, 1));
+  if (band > kTileRows && band < rows) band -= band % kTileRows;
+  return static_cast<int>(band);
+}
+
 class Pass {
  public:
   Pass(const DrawParameters& params, PlotSurface& surface, const PlaneGrid& grid, int rowLast, int colLast,
        const FastPassOptions& options)
       : params_(params), surface_(surface), grid_(grid), rowLast_(rowLast), colLast_(colLast),
         cols_(grid.xs.size()), computedRows_(static_cast<int>(grid.ys.size())),
-        bandRows_(static_cast<int>(std::clamp<std::size_t>(options.bandPixels / std::max<std::size_t>(cols_, 1), 1,
-                                                          std::max<std::size_t>(grid.ys.size(), 1)))),
+        bandRows_(BandRows(options.bandPixels / std::max<std::size_t>(cols_, 1), grid.ys.size())),
         mirror_(grid.ys, params.Kind == FractalKind::Mandelbrot, options.mirrorBytes) {}
 
   void Run() {
@@ -141,19 +149,22 @@ class Pass {
     }
     // Tasks of some four thousand pixels: orbit lengths differ greatly from row
     // to row, and only many small tasks share a small picture evenly. But
-    // never fewer rows than share a settling disc, which a task of one wide
-    // row would find again for each row.
-    const int grain = static_cast<int>(std::max<std::size_t>(kTileRows, 4096 / std::max<std::size_t>(cols_, 1)));
-    band.group.run([this, &band, grain] {
-      tbb::parallel_for(tbb::blocked_range<int>(0, band.count, grain), [this, &band](const tbb::blocked_range<int>& rows) {
+    // tasks are whole tiles of rows, which the kernels prove and settle
+    // together: a task of one wide row would find each tile's proofs again.
+    constexpr int kTile = static_cast<int>(kTileRows);
+    const int grain = static_cast<int>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(cols_ * kTileRows, 1)));
+    const int tiles = (band.count + kTile - 1) / kTile;
+    band.group.run([this, &band, grain, tiles] {
+      tbb::parallel_for(tbb::blocked_range<int>(0, tiles, grain), [this, &band](const tbb::blocked_range<int>& range) {
+        const int last = std::min(range.end() * kTile, band.count);
         // Runs of rows that must be counted; the others take an earlier row's counts below.
-        for (int begin = rows.begin(); begin < rows.end();) {
+        for (int begin = range.begin() * kTile; begin < last;) {
           if (!mirror_.MustCount(band.first + begin, band.first)) {
             ++begin;
             continue;
           }
           int end = begin + 1;
-          while (end < rows.end() && mirror_.MustCount(band.first + end, band.first)) ++end;
+          while (end < last && mirror_.MustCount(band.first + end, band.first)) ++end;
           CountRows(band, begin, end);
           begin = end;
         }

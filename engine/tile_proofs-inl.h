@@ -51,7 +51,7 @@ class TileProofs {
     for (std::size_t t = 0; t < tiles_; ++t) {
       const std::span<const float> xs = grid.xs.subspan(t * width, std::min(width, grid.xs.size() - t * width));
       middleX_[t] = xs[xs.size() / 2];
-      spreadX_[t] = Spread(xs, middleX_[t]);
+      spreadX_[t] = xs.size() == width ? SpreadOfVector(xs.data(), middleX_[t]) : Spread(xs, middleX_[t]);
     }
     if (!mandelbrot_) {  // one constant, so one disc for every tile
       const hn::Rebind<double, DF> dd;
@@ -119,8 +119,22 @@ class TileProofs {
       if (!std::isfinite(d)) return kUnbounded;
       largest = std::max(largest, d);
     }
-    // Rounded up to single, so that the single kept still bounds it.
-    if (largest > std::numeric_limits<float>::max()) return kUnbounded;
+    return RoundedUp(largest);
+  }
+
+  // The same for one vector of values, from their least and greatest: the
+  // rounded differences grow with the exact ones, so the largest is the same.
+  float SpreadOfVector(const float* values, float middle) const {
+    const auto v = hn::LoadU(df_, values);
+    if (!hn::AllTrue(df_, hn::IsFinite(v))) return kUnbounded;
+    const double least = hn::GetLane(hn::MinOfLanes(df_, v));
+    const double greatest = hn::GetLane(hn::MaxOfLanes(df_, v));
+    return RoundedUp(std::max(greatest - double{middle}, double{middle} - least));
+  }
+
+  // Rounded up to single, so that the single kept still bounds it.
+  static float RoundedUp(double largest) {
+    if (!(largest <= std::numeric_limits<float>::max())) return kUnbounded;
     const auto rounded = static_cast<float>(largest);
     return double{rounded} >= largest ? rounded : std::nextafter(rounded, kUnbounded);
   }
