@@ -44,7 +44,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
   std::optional<TileProofs<DF>> tiles;
   if constexpr (kCycles) {
     const BallCounts counts{FirstTestedIterate(grid.Kind), grid.MaxIter, lanes.limit + 1.0F, lanes.decidedMark};
-    tiles.emplace(df, grid, counts);
+    tiles.emplace(df, grid, K, counts);
   }
   for (std::size_t row = 0; row < grid.ys.size(); ++row) {
     if constexpr (kCycles) {
@@ -62,12 +62,12 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
       std::size_t running = 0;
       for (std::size_t k = 0; k < K; ++k) {
         const std::size_t valid = m > k * N ? std::min(N, m - k * N) : 0;
-        const std::size_t tile = start / N + k;
-        if (valid != 0 && tiles && tiles->Proven(tile) != 0.0F) {
-          lanes.Settle(k, valid, tiles->Proven(tile));
+        if (valid != 0 && tiles && tiles->Proven(start / N + k) != 0.0F) {
+          lanes.Settle(k, valid, tiles->Proven(start / N + k));
           continue;
         }
-        running += lanes.Start(k, hn::LoadU(df, xs + k * N), hn::Set(df, y), valid, tiles ? &*tiles : nullptr, tile);
+        running += lanes.Start(k, hn::LoadU(df, xs + k * N), hn::Set(df, y), valid, tiles ? &*tiles : nullptr,
+                               start / N + k);
       }
       // Most orbits end within a few steps: check early, then at the full
       // stride. The orbits of a block run in step, so the last round ends

@@ -25,7 +25,7 @@
 // so the new remainder is bounded by
 //   R' = 2|m| R + (|D| s + R)^2 + eps(|m| + r) + 2^-50 (|m|^2 + |c| + (2|m||D| + k) s),
 // rounded up by a factor 1 + 2^-40 that covers its own roundings in double;
-// moduli are taken through a square root in double, widened by 1 + 2^-50.
+// moduli are bounded from above by ModulusBound.
 //
 // The test of an iterate: s = X2 + Y2 rounded lies within a factor 1 + 2^-22
 // of |z|^2 (X2 and Y2 are the exact squares rounded, the sum rounded once
@@ -76,7 +76,7 @@ struct BallCounts {
 // tiles' settling discs (radius2 < 0: none). Returns each tile's proven
 // count, or 0 where nothing is proven.
 template <class DF>
-HWY_INLINE Doubles<DF> ProveTileCounts(DF /*df*/, bool mandelbrot, Doubles<DF> cx, Doubles<DF> cy, Doubles<DF> zx,
+HWY_INLINE Doubles<DF> ProveTileCounts(DF df, bool mandelbrot, Doubles<DF> cx, Doubles<DF> cy, Doubles<DF> zx,
                                        Doubles<DF> zy, Doubles<DF> spread, hn::Vec<DF> centreX, hn::Vec<DF> centreY,
                                        hn::Vec<DF> radius2, const BallCounts& counts) {
   using Constant = Doubles<DF>;
@@ -89,9 +89,7 @@ HWY_INLINE Doubles<DF> ProveTileCounts(DF /*df*/, bool mandelbrot, Doubles<DF> c
   const auto hasDisc = hn::Gt(hn::PromoteTo(dc, radius2), zero);
   // Shrunk a little, so that its own rounding in double cannot widen it.
   const Constant discRadius = hn::Mul(hn::Sqrt(hn::Max(hn::PromoteTo(dc, radius2), zero)), hn::Set(dc, 1.0 - 0x1p-40));
-  const auto modulus = [&](Constant x, Constant y) {
-    return hn::Mul(hn::Sqrt(hn::Add(hn::Mul(x, x), hn::Mul(y, y))), hn::Set(dc, 1.0 + 0x1p-50));
-  };
+  const auto modulus = [&](Constant x, Constant y) { return ModulusBound(df, x, y); };
   const Constant four = hn::Set(dc, 4.0);
 
   Constant mx = zx, my = zy, Dx = hn::Set(dc, 1.0), Dy = zero, R = zero;

@@ -25,88 +25,188 @@ namespace tobrisk {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Tiles of kTileRows rows by one vector of columns. For a Mandelbrot grid,
-// one settling disc per tile, proven for every point of the tile at once
-// from its middle point and the tile's spread: a point's own disc costs a
-// square root and some thirty operations in double, a tile's is shared by
-// dozens of points. Where a tile has no disc (it straddles the edge of the
-// cardioid or the bulb, or lies outside them) the points look for their own.
-// For either kind, the count of every point of a tile where one ball of
-// orbits proves it (see ProveTileCounts): whole tiles far outside the set or
-// deep inside it then cost no orbit of their own.
+// The middle and spread of each group of columns of a grid, padded to whole
+// vectors of groups.
+struct TileColumns {
+  std::size_t count = 0;
+  std::vector<float> middle, spread;
+};
+
+// Settling discs, one per tile (radius2 < 0: none).
+struct TileDiscs {
+  std::vector<float> centreX, centreY, radius2;
+  void Resize(std::size_t tiles) {
+    centreX.assign(tiles, 0.0F);
+    centreY.assign(tiles, 0.0F);
+    radius2.assign(tiles, -1.0F);
+  }
+};
+
+// Tiles of kTileRows rows by one block of columns, and within them by one
+// vector of columns. The count of every point of a tile is proven where the
+// tile's orbits prove it (see ProveTileCounts): whole tiles far outside the
+// set or deep inside it then cost no orbit of their own. Blocks are tried
+// first; the vectors of a block left unproven are tried one by one, being
+// narrower. For a Mandelbrot grid, each tile tried gets a settling disc,
+// proven for all its points at once from its middle point and its spread:
+// a point's own disc costs a square root and some thirty operations in
+// double, a tile's is shared by dozens of points. The points of a vector
+// left unproven start with its disc, or find their own where it has none
+// (it straddles the edge of the cardioid or the bulb, or lies outside them).
 template <class DF>
 class TileProofs {
  public:
-  TileProofs(DF df, const PointGrid& grid, const BallCounts& counts)
+  TileProofs(DF df, const PointGrid& grid, std::size_t blockVectors, const BallCounts& counts)
       : df_(df), mandelbrot_(grid.Kind == FractalKind::Mandelbrot), P_(grid.P), Q_(grid.Q), ys_(grid.ys),
-        counts_(counts), tiles_((grid.xs.size() + hn::Lanes(df) - 1) / hn::Lanes(df)) {
-    const std::size_t padded = hwy::RoundUpTo(tiles_, hn::Lanes(df));
-    middleX_.assign(padded, 0.0F);
-    spreadX_.assign(padded, kUnbounded);
-    centreX_.resize(padded);
-    centreY_.resize(padded);
-    radius2_.resize(padded);
-    proven_.assign(padded, 0.0F);
-    const std::size_t width = hn::Lanes(df);
-    for (std::size_t t = 0; t < tiles_; ++t) {
-      const std::span<const float> xs = grid.xs.subspan(t * width, std::min(width, grid.xs.size() - t * width));
-      middleX_[t] = xs[xs.size() / 2];
-      spreadX_[t] = xs.size() == width ? SpreadOfVector(xs.data(), middleX_[t]) : Spread(xs, middleX_[t]);
-    }
+        counts_(counts), blockVectors_(blockVectors), vectors_(VectorColumns(grid.xs)), blocks_(BlockColumns(grid.xs)) {
+    const std::size_t N = hn::Lanes(df);
+    blockDiscs_.Resize(blocks_.middle.size());
+    vectorDiscs_.Resize(vectors_.middle.size());
+    gatheredDiscs_.Resize(N);
+    blockProven_.assign(blocks_.middle.size(), 0.0F);
+    proven_.assign(vectors_.middle.size(), 0.0F);
+    queue_.assign(N, 0);
+    gathered_.count = N;
+    gathered_.middle.assign(N, 0.0F);
+    gathered_.spread.assign(N, 0.0F);
+    gatheredCounts_.assign(N, 0.0F);
     if (!mandelbrot_) {  // one constant, so one disc for every tile
       const hn::Rebind<double, DF> dd;
       hn::Vec<DF> centreX, centreY, radius2;
       FindSettlingDisc(df_, hn::Set(dd, double{P_}), hn::Set(dd, double{Q_}), hn::Zero(dd), centreX, centreY, radius2);
-      for (std::size_t t = 0; t < padded; t += hn::Lanes(df)) {
-        hn::StoreU(centreX, df_, centreX_.data() + t);
-        hn::StoreU(centreY, df_, centreY_.data() + t);
-        hn::StoreU(radius2, df_, radius2_.data() + t);
+      for (TileDiscs* discs : {&blockDiscs_, &vectorDiscs_, &gatheredDiscs_}) {
+        for (std::size_t t = 0; t < discs->radius2.size(); t += N) {
+          hn::StoreU(centreX, df_, discs->centreX.data() + t);
+          hn::StoreU(centreY, df_, discs->centreY.data() + t);
+          hn::StoreU(radius2, df_, discs->radius2.data() + t);
+        }
       }
     }
   }
 
-  // Finds the discs and counts of the tiles whose rows begin at `firstRow`.
+  // Proves what it can of the tiles whose rows begin at `firstRow`.
   void FindForRows(std::size_t firstRow) {
     const std::span<const float> ys = ys_.subspan(firstRow, std::min(kTileRows, ys_.size() - firstRow));
     const float middleY = ys[ys.size() / 2];
     const double spreadY = Spread(ys, middleY);
-    const hn::Rebind<double, DF> dd;
     const std::size_t N = hn::Lanes(df_);
-    for (std::size_t t = 0; t < tiles_; t += N) {
-      // The sum of the two spreads, rounded once in double, bounds |c - middle| with room to spare.
-      const auto spread = hn::Mul(hn::Add(hn::PromoteTo(dd, hn::LoadU(df_, spreadX_.data() + t)), hn::Set(dd, spreadY)),
-                                  hn::Set(dd, 1.0 + 0x1p-50));
-      const auto middleX = hn::PromoteTo(dd, hn::LoadU(df_, middleX_.data() + t));
-      const auto middleYs = hn::Set(dd, double{middleY});
-      if (mandelbrot_) {
-        hn::Vec<DF> centreX = hn::Zero(df_), centreY = hn::Zero(df_), radius2 = hn::Set(df_, -1.0F);
-        // A tile whose middle lies outside both has no disc: skip the search.
-        if (!hn::AllFalse(df_, MayHaveSettlingDisc(df_, hn::LoadU(df_, middleX_.data() + t), hn::Set(df_, middleY)))) {
-          FindSettlingDisc(df_, middleX, middleYs, spread, centreX, centreY, radius2);
-        }
-        hn::StoreU(centreX, df_, centreX_.data() + t);
-        hn::StoreU(centreY, df_, centreY_.data() + t);
-        hn::StoreU(radius2, df_, radius2_.data() + t);
-      }
-      const auto discX = hn::LoadU(df_, centreX_.data() + t);
-      const auto discY = hn::LoadU(df_, centreY_.data() + t);
-      const auto discR2 = hn::LoadU(df_, radius2_.data() + t);
-      const auto proven = mandelbrot_ ? ProveTileCounts(df_, true, middleX, middleYs, middleX, middleYs, spread, discX,
-                                                        discY, discR2, counts_)
-                                      : ProveTileCounts(df_, false, hn::Set(dd, double{P_}), hn::Set(dd, double{Q_}),
-                                                        middleX, middleYs, spread, discX, discY, discR2, counts_);
-      hn::StoreU(hn::DemoteTo(df_, proven), df_, proven_.data() + t);
+    for (std::size_t b = 0; b < blocks_.count; b += N) {
+      if (mandelbrot_) FindDiscs(blocks_, b, middleY, spreadY, blockDiscs_);
+      hn::StoreU(Prove(blocks_, b, blockDiscs_, middleY, spreadY), df_, blockProven_.data() + b);
     }
+    std::size_t queued = 0;
+    for (std::size_t b = 0; b < blocks_.count; ++b) {
+      for (std::size_t v = b * blockVectors_; v < std::min((b + 1) * blockVectors_, vectors_.count); ++v) {
+        proven_[v] = blockProven_[b];
+        if (blockProven_[b] != 0.0F) continue;
+        queue_[queued] = v;
+        gathered_.middle[queued] = vectors_.middle[v];
+        gathered_.spread[queued] = vectors_.spread[v];
+        if (++queued == N) queued = ProveQueued(queued, middleY, spreadY);
+      }
+    }
+    if (queued != 0) ProveQueued(queued, middleY, spreadY);
   }
 
-  [[nodiscard]] bool Has(std::size_t tile) const { return radius2_[tile] >= 0.0F; }
-  [[nodiscard]] hn::Vec<DF> CentreX(std::size_t tile) const { return hn::Set(df_, centreX_[tile]); }
-  [[nodiscard]] hn::Vec<DF> CentreY(std::size_t tile) const { return hn::Set(df_, centreY_[tile]); }
-  [[nodiscard]] hn::Vec<DF> Radius2(std::size_t tile) const { return hn::Set(df_, radius2_[tile]); }
-  // The count every point of the tile gets, in the lanes' reading, or 0 where none is proven.
-  [[nodiscard]] float Proven(std::size_t tile) const { return proven_[tile]; }
+  // The settling disc of vector tile `vector`, for points that run (their tile unproven).
+  [[nodiscard]] bool Has(std::size_t vector) const { return vectorDiscs_.radius2[vector] >= 0.0F; }
+  [[nodiscard]] hn::Vec<DF> CentreX(std::size_t vector) const { return hn::Set(df_, vectorDiscs_.centreX[vector]); }
+  [[nodiscard]] hn::Vec<DF> CentreY(std::size_t vector) const { return hn::Set(df_, vectorDiscs_.centreY[vector]); }
+  [[nodiscard]] hn::Vec<DF> Radius2(std::size_t vector) const { return hn::Set(df_, vectorDiscs_.radius2[vector]); }
+  // The count every point of vector tile `vector` gets, in the lanes' reading, or 0 where none is proven.
+  [[nodiscard]] float Proven(std::size_t vector) const { return proven_[vector]; }
 
  private:
+  // The middle and spread of each vector of columns.
+  [[nodiscard]] TileColumns VectorColumns(std::span<const float> xs) const {
+    const std::size_t width = hn::Lanes(df_);
+    TileColumns columns;
+    columns.count = (xs.size() + width - 1) / width;
+    columns.middle.assign(hwy::RoundUpTo(columns.count, width), 0.0F);
+    columns.spread.assign(columns.middle.size(), kUnbounded);
+    for (std::size_t t = 0; t < columns.count; ++t) {
+      const std::span<const float> group = xs.subspan(t * width, std::min(width, xs.size() - t * width));
+      columns.middle[t] = group[group.size() / 2];
+      columns.spread[t] = group.size() == width ? SpreadOfVector(group.data(), columns.middle[t])
+                                                : Spread(group, columns.middle[t]);
+    }
+    return columns;
+  }
+
+  // The same for each block, from its vectors': a point lies within its
+  // vector's spread of the vector's middle, which lies so far from the block's.
+  [[nodiscard]] TileColumns BlockColumns(std::span<const float> xs) const {
+    const std::size_t width = blockVectors_ * hn::Lanes(df_);
+    TileColumns columns;
+    columns.count = (xs.size() + width - 1) / width;
+    columns.middle.assign(hwy::RoundUpTo(columns.count, hn::Lanes(df_)), 0.0F);
+    columns.spread.assign(columns.middle.size(), kUnbounded);
+    for (std::size_t b = 0; b < columns.count; ++b) {
+      const std::size_t first = b * width, size = std::min(width, xs.size() - first);
+      const float middle = xs[first + size / 2];
+      double largest = 0.0;
+      for (std::size_t v = b * blockVectors_; v < std::min((b + 1) * blockVectors_, vectors_.count); ++v) {
+        largest = std::max(largest, std::abs(double{vectors_.middle[v]} - double{middle}) + double{vectors_.spread[v]});
+      }
+      columns.middle[b] = middle;
+      columns.spread[b] = RoundedUp(largest);
+    }
+    return columns;
+  }
+
+  // The discs of tiles t ... t + N - 1 of `columns`. A tile whose middle lies
+  // outside both the cardioid and the bulb has none: the search is skipped.
+  void FindDiscs(const TileColumns& columns, std::size_t t, float middleY, double spreadY, TileDiscs& discs) const {
+    const hn::Rebind<double, DF> dd;
+    hn::Vec<DF> centreX = hn::Zero(df_), centreY = hn::Zero(df_), radius2 = hn::Set(df_, -1.0F);
+    const auto middleX = hn::LoadU(df_, columns.middle.data() + t);
+    if (!hn::AllFalse(df_, MayHaveSettlingDisc(df_, middleX, hn::Set(df_, middleY)))) {
+      FindSettlingDisc(df_, hn::PromoteTo(dd, middleX), hn::Set(dd, double{middleY}),
+                       TileSpread(columns.spread.data() + t, spreadY), centreX, centreY, radius2);
+    }
+    hn::StoreU(centreX, df_, discs.centreX.data() + t);
+    hn::StoreU(centreY, df_, discs.centreY.data() + t);
+    hn::StoreU(radius2, df_, discs.radius2.data() + t);
+  }
+
+  // The sum of the two spreads, rounded once in double, bounds |c - middle| with room to spare.
+  [[nodiscard]] auto TileSpread(const float* spreadX, double spreadY) const {
+    const hn::Rebind<double, DF> dd;
+    return hn::Mul(hn::Add(hn::PromoteTo(dd, hn::LoadU(df_, spreadX)), hn::Set(dd, spreadY)), hn::Set(dd, 1.0 + 0x1p-50));
+  }
+
+  // The proven counts of tiles t ... t + N - 1 of `columns`, with their discs.
+  [[nodiscard]] hn::Vec<DF> Prove(const TileColumns& columns, std::size_t t, const TileDiscs& discs, float middleY,
+                                  double spreadY) const {
+    const hn::Rebind<double, DF> dd;
+    const auto x = hn::PromoteTo(dd, hn::LoadU(df_, columns.middle.data() + t));
+    const auto y = hn::Set(dd, double{middleY});
+    const auto cx = mandelbrot_ ? x : hn::Set(dd, double{P_});
+    const auto cy = mandelbrot_ ? y : hn::Set(dd, double{Q_});
+    return hn::DemoteTo(df_, ProveTileCounts(df_, mandelbrot_, cx, cy, x, y, TileSpread(columns.spread.data() + t, spreadY),
+                                             hn::LoadU(df_, discs.centreX.data() + t),
+                                             hn::LoadU(df_, discs.centreY.data() + t),
+                                             hn::LoadU(df_, discs.radius2.data() + t), counts_));
+  }
+
+  // Finds the discs of and proves the `queued` vector tiles gathered (the
+  // rest of the lanes repeat the first), and scatters both; returns 0, the
+  // queue now empty.
+  std::size_t ProveQueued(std::size_t queued, float middleY, double spreadY) {
+    std::fill(gathered_.middle.begin() + static_cast<std::ptrdiff_t>(queued), gathered_.middle.end(), gathered_.middle[0]);
+    std::fill(gathered_.spread.begin() + static_cast<std::ptrdiff_t>(queued), gathered_.spread.end(), gathered_.spread[0]);
+    if (mandelbrot_) FindDiscs(gathered_, 0, middleY, spreadY, gatheredDiscs_);
+    hn::StoreU(Prove(gathered_, 0, gatheredDiscs_, middleY, spreadY), df_, gatheredCounts_.data());
+    for (std::size_t i = 0; i < queued; ++i) {
+      const std::size_t v = queue_[i];
+      proven_[v] = gatheredCounts_[i];
+      vectorDiscs_.centreX[v] = gatheredDiscs_.centreX[i];
+      vectorDiscs_.centreY[v] = gatheredDiscs_.centreY[i];
+      vectorDiscs_.radius2[v] = gatheredDiscs_.radius2[i];
+    }
+    return 0;
+  }
+
   // A spread too large for any disc: a tile with a non-finite point has none.
   static constexpr float kUnbounded = std::numeric_limits<float>::infinity();
 
@@ -144,9 +244,15 @@ class TileProofs {
   float P_, Q_;
   std::span<const float> ys_;
   BallCounts counts_;
-  std::size_t tiles_;
-  std::vector<float> middleX_, spreadX_;  // per tile column
-  std::vector<float> centreX_, centreY_, radius2_, proven_;
+  std::size_t blockVectors_;
+  TileColumns vectors_, blocks_;
+  TileDiscs vectorDiscs_, blockDiscs_;
+  std::vector<float> proven_, blockProven_;
+  // Vector tiles of unproven blocks, queued to be tried a vector of them at once.
+  std::vector<std::size_t> queue_;
+  TileColumns gathered_;
+  TileDiscs gatheredDiscs_;
+  std::vector<float> gatheredCounts_;
 };
 
 }  // namespace HWY_NAMESPACE
