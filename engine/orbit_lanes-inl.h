@@ -96,6 +96,12 @@ class OrbitLanes {
     return n > limit ? unescapedCount : static_cast<EscapeCount>(n);
   }
 
+  // The result of each of `points` points whose count `n` their tile proved.
+  [[nodiscard]] EscapeCount ResultOfProven(float n, std::size_t points) const {
+    if (n >= decidedMark) decidedEarly += points;
+    return n > limit ? unescapedCount : static_cast<EscapeCount>(n);
+  }
+
   [[nodiscard]] Constant Cx(std::size_t k) const {
     return mandelbrot ? Arithmetic::Widen(table.Load(lane::kPointX, k)) : Arithmetic::Broadcast(P);
   }

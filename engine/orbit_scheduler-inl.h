@@ -59,6 +59,11 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
         std::fill(padded + m, padded + block, xs[0]);
         xs = padded;
       }
+      EscapeCount* const blockOut = out + row * cols + start;
+      if (tiles && tiles->BlockProven(start / block) != 0.0F) {  // the usual case: no lane is needed
+        std::fill_n(blockOut, m, lanes.ResultOfProven(tiles->BlockProven(start / block), m));
+        continue;
+      }
       std::size_t running = 0;
       for (std::size_t k = 0; k < K; ++k) {
         const std::size_t valid = m > k * N ? std::min(N, m - k * N) : 0;
@@ -79,8 +84,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
         running = lanes.Round(steps);
         next += static_cast<int>(steps);
       }
-      EscapeCount* const blockOut = out + row * cols + start;
-      if (running == 0) {  // the usual case: every orbit ended in the block
+      if (running == 0) {  // every orbit ended in the block
         for (std::size_t k = 0; k < K; ++k) lanes.StoreResults(k, m == block ? blockOut + k * N : results.data() + k * N);
         if (m < block) std::copy_n(results.data(), m, blockOut);
         continue;

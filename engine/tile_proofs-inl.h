@@ -113,8 +113,10 @@ class TileProofs {
   [[nodiscard]] hn::Vec<DF> CentreX(std::size_t vector) const { return hn::Set(df_, vectorDiscs_.centreX[vector]); }
   [[nodiscard]] hn::Vec<DF> CentreY(std::size_t vector) const { return hn::Set(df_, vectorDiscs_.centreY[vector]); }
   [[nodiscard]] hn::Vec<DF> Radius2(std::size_t vector) const { return hn::Set(df_, vectorDiscs_.radius2[vector]); }
-  // The count every point of vector tile `vector` gets, in the lanes' reading, or 0 where none is proven.
+  // The count every point of vector tile `vector` (of block tile `block`)
+  // gets, in the lanes' reading, or 0 where none is proven.
   [[nodiscard]] float Proven(std::size_t vector) const { return proven_[vector]; }
+  [[nodiscard]] float BlockProven(std::size_t block) const { return blockProven_[block]; }
 
  private:
   // The middle and spread of each vector of columns.
