@@ -13,73 +13,19 @@
 
 #include <zlib.h>
 
+#include "tools/run_deflate.h"
+
 namespace tobrisk {
-namespace {
-
-// A zlib header for a 32 KiB window, with the level hint zlib itself would write.
-std::uint16_t ZlibHeader(int level, int strategy) {
-  const unsigned hint = strategy >= Z_HUFFMAN_ONLY || level < 2 ? 0U : level < 6 ? 1U : level == 6 ? 2U : 3U;
-  unsigned header = (0x78U << 8) | (hint << 6);
-  header += 31U - header % 31U;
-  return static_cast<std::uint16_t>(header);
-}
-
-}  // namespace
 
 struct ParallelDeflate::Block {
   explicit Block(std::size_t bytes) : input(std::make_unique_for_overwrite<std::uint8_t[]>(bytes)) {}
-  ~Block() {
-    if (streamReady) deflateEnd(&stream);
-  }
-  Block(const Block&) = delete;
-  Block& operator=(const Block&) = delete;
 
-  // Keeps what is written and makes room for at least `room` more bytes.
-  void Reserve(std::size_t room) {
-    if (capacity - size >= room) return;
-    const std::size_t wanted = std::max(size + room, capacity * 2);
-    auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(wanted);
-    if (size > 0) std::memcpy(larger.get(), output.get(), size);
-    output = std::move(larger);
-    capacity = wanted;
-  }
-
-  void Deflate(int level, int strategy, std::uint16_t header) noexcept {
+  void Deflate() noexcept {
     try {
-      if (!streamReady) {
-        // Raw deflate: the header and the checksum are written for the whole stream.
-        if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, strategy) != Z_OK) throw std::bad_alloc();
-        streamReady = true;
-      } else {
-        deflateReset(&stream);
-      }
-      adler = static_cast<std::uint32_t>(adler32_z(1, input.get(), used));
-      size = 0;
-      // Room for the block marker that a flush adds, and for the checksum after the last block.
-      Reserve(deflateBound(&stream, static_cast<uLong>(used)) + 16);
-      if (first) {
-        output[0] = static_cast<std::uint8_t>(header >> 8);
-        output[1] = static_cast<std::uint8_t>(header & 0xFF);
-        size = 2;
-      }
-      stream.next_in = input.get();
-      stream.avail_in = static_cast<uInt>(used);
-      // A sync flush ends the block's output on a byte boundary without ending
-      // the stream, so the next block's output can follow it directly.
-      const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-      for (;;) {
-        const std::size_t room = std::min<std::size_t>(capacity - size, std::numeric_limits<uInt>::max());
-        stream.next_out = output.get() + size;
-        stream.avail_out = static_cast<uInt>(room);
-        const int status = deflate(&stream, flush);
-        size += room - stream.avail_out;
-        if (status == Z_STREAM_ERROR) {
-          error = "the compressor failed";
-          break;
-        }
-        if (last ? status == Z_STREAM_END : stream.avail_out != 0) break;
-        Reserve(capacity);
-      }
+      output.clear();
+      // The zlib header: deflate with a 32 KiB window, the fastest coding.
+      if (first) output.assign({0x78, 0x01});
+      adler = DeflateRuns(std::span<const std::uint8_t>(input.get(), used), last, output);
     } catch (const std::bad_alloc&) {
       error = "out of memory";
     }
@@ -87,11 +33,7 @@ struct ParallelDeflate::Block {
 
   std::unique_ptr<std::uint8_t[]> input;
   std::size_t used = 0;
-  std::unique_ptr<std::uint8_t[]> output;
-  std::size_t capacity = 0;
-  std::size_t size = 0;
-  z_stream stream{};
-  bool streamReady = false;
+  std::vector<std::uint8_t> output;
   bool first = false;
   bool last = false;
   std::uint32_t adler = 1;
@@ -100,8 +42,8 @@ struct ParallelDeflate::Block {
   tbb::task_group group;
 };
 
-ParallelDeflate::ParallelDeflate(Sink sink, int level, int strategy, std::size_t blockBytes)
-    : sink_(std::move(sink)), level_(level), strategy_(strategy), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {
+ParallelDeflate::ParallelDeflate(Sink sink, std::size_t blockBytes)
+    : sink_(std::move(sink)), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {
   arena_.initialize();
   // One block per core being deflated and one being filled: more would only hold memory.
   const auto slots = static_cast<std::size_t>(std::clamp(arena_.max_concurrency() + 1, 2, 8));
@@ -147,10 +89,9 @@ void ParallelDeflate::Submit(bool last) {
   block.last = last;
   block.error.clear();
   block.done.store(false, std::memory_order_relaxed);
-  const std::uint16_t header = ZlibHeader(level_, strategy_);
-  arena_.execute([this, &block, header] {
-    block.group.run([this, &block, header] {
-      block.Deflate(level_, strategy_, header);
+  arena_.execute([&block] {
+    block.group.run([&block] {
+      block.Deflate();
       block.done.store(true, std::memory_order_release);
     });
   });
@@ -166,10 +107,9 @@ void ParallelDeflate::RetireOldest() {
   adler_ = static_cast<std::uint32_t>(adler32_combine(adler_, block.adler, static_cast<z_off_t>(block.used)));
   block.used = 0;
   if (block.last) {
-    block.Reserve(4);
-    for (int shift = 24; shift >= 0; shift -= 8) block.output[block.size++] = static_cast<std::uint8_t>(adler_ >> shift);
+    for (int shift = 24; shift >= 0; shift -= 8) block.output.push_back(static_cast<std::uint8_t>(adler_ >> shift));
   }
-  sink_(std::span<const std::uint8_t>(block.output.get(), block.size));
+  sink_(block.output);
 }
 
 void ParallelDeflate::RetireFinished() {

@@ -12,8 +12,8 @@
 namespace tobrisk {
 
 // A zlib stream deflated on every core: the bytes are cut into blocks that
-// are deflated independently, each ending on a byte boundary (a sync flush,
-// the last one finishing the stream), and handed on in order. The header
+// are deflated independently (see DeflateRuns), each ending on a byte
+// boundary, the last one finishing the stream, and handed on in order. The header
 // and the combined Adler-32 are written here, so the pieces joined are one
 // ordinary zlib stream. Only a few blocks are in flight at a time, so memory
 // does not grow with the data.
@@ -25,15 +25,14 @@ class ParallelDeflate {
 
   static constexpr std::size_t kDefaultBlockBytes = std::size_t{1} << 20;
 
-  // `level` and `strategy` as for zlib's deflateInit2.
-  ParallelDeflate(Sink sink, int level, int strategy, std::size_t blockBytes = kDefaultBlockBytes);
+  explicit ParallelDeflate(Sink sink, std::size_t blockBytes = kDefaultBlockBytes);
   ~ParallelDeflate();  // waits for blocks still being deflated, and drops them
   ParallelDeflate(const ParallelDeflate&) = delete;
   ParallelDeflate& operator=(const ParallelDeflate&) = delete;
 
   void Write(std::span<const std::uint8_t> data);
   // Deflates what is left, ends the stream and hands on every piece.
-  // Throws std::runtime_error when zlib fails.
+  // Throws std::runtime_error when memory runs out.
   void Finish();
 
  private:
@@ -45,8 +44,6 @@ class ParallelDeflate {
   void RetireFinished();
 
   Sink sink_;
-  int level_;
-  int strategy_;
   std::size_t blockBytes_;
   tbb::task_arena arena_;
   std::vector<std::unique_ptr<Block>> blocks_;  // a ring, in stream order

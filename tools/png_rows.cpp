@@ -22,9 +22,7 @@ void PutBigEndian(std::uint8_t* at, std::uint32_t value) {
 PngRowWriter::PngRowWriter(std::FILE* stream, std::string name, int width, int height, std::size_t blockBytes)
     : stream_(stream), name_(std::move(name)), width_(width), height_(height),
       filtered_(1 + (static_cast<std::size_t>(width > 0 ? width : 0) + 1) / 2),
-      // Escape-time pictures are long runs of one index: run-length matching
-      // finds nearly all there is to find, in a fraction of the default's time.
-      deflate_([this](std::span<const std::uint8_t> piece) { WriteChunk("IDAT", piece); }, 1, Z_RLE, blockBytes) {
+      deflate_([this](std::span<const std::uint8_t> piece) { WriteChunk("IDAT", piece); }, blockBytes) {
   if (width <= 0 || height <= 0) throw std::invalid_argument("a PNG needs at least one pixel");
   static constexpr unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   WriteBytes(kSignature, sizeof kSignature);
