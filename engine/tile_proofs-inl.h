@@ -171,10 +171,14 @@ class TileProofs {
     hn::StoreU(radius2, df_, discs.radius2.data() + t);
   }
 
-  // The sum of the two spreads, rounded once in double, bounds |c - middle| with room to spare.
+  // The hypotenuse of the two spreads bounds |c - middle|: computed in
+  // double (four roundings, each within 2^-53) and widened to cover them.
+  // A tile's corners lie that far from its middle, not the sum's 1.41 times.
   [[nodiscard]] auto TileSpread(const float* spreadX, double spreadY) const {
     const hn::Rebind<double, DF> dd;
-    return hn::Mul(hn::Add(hn::PromoteTo(dd, hn::LoadU(df_, spreadX)), hn::Set(dd, spreadY)), hn::Set(dd, 1.0 + 0x1p-50));
+    const auto x = hn::PromoteTo(dd, hn::LoadU(df_, spreadX));
+    const auto y = hn::Set(dd, spreadY);
+    return hn::Mul(hn::Sqrt(hn::Add(hn::Mul(x, x), hn::Mul(y, y))), hn::Set(dd, 1.0 + 0x1p-48));
   }
 
   // The proven counts of tiles t ... t + N - 1 of `columns`, with their discs.
