@@ -84,17 +84,13 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
         running = lanes.Round(steps);
         next += static_cast<int>(steps);
       }
-      if (running == 0) {  // every orbit ended in the block
-        for (std::size_t k = 0; k < K; ++k) lanes.StoreResults(k, m == block ? blockOut + k * N : results.data() + k * N);
-        if (m < block) std::copy_n(results.data(), m, blockOut);
-        continue;
-      }
+      // Every lane's result, a vector at a time; those of orbits still
+      // running are placeholders, which the second stage overwrites.
+      for (std::size_t k = 0; k < K; ++k) lanes.StoreResults(k, m == block ? blockOut + k * N : results.data() + k * N);
+      if (m < block) std::copy_n(results.data(), m, blockOut);
+      if (running == 0) continue;  // every orbit ended in the block
       for (std::size_t j = 0; j < m; ++j) {
-        if (lanes.table.IsActive(j)) {
-          stragglers.push_back(lanes.table.Record(j, row * cols + start + j));
-        } else {
-          blockOut[j] = lanes.Result(lanes.table.Get(lane::kCount, j));
-        }
+        if (lanes.table.IsActive(j)) stragglers.push_back(lanes.table.Record(j, row * cols + start + j));
       }
     }
   }
