@@ -167,8 +167,13 @@ class Pass {
     // to row, and only many small tasks share a small picture evenly. But
     // tasks are whole tiles of rows, which the kernels prove and settle
     // together: a task of one wide row would find each tile's proofs again.
+    // A large picture has tasks enough for any core count at a five-hundredth
+    // of it a task, and each task costs its setup and the tail of its
+    // stragglers' stream.
     constexpr int kTile = static_cast<int>(kTileRows);
-    const int grain = static_cast<int>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(cols_ * kTileRows, 1)));
+    const std::size_t taskPixels = std::max<std::size_t>(4096, cols_ * static_cast<std::size_t>(computedRows_) / 512);
+    const std::size_t tilePixels = std::max<std::size_t>(cols_ * kTileRows, 1);
+    const int grain = static_cast<int>(std::max<std::size_t>(1, (taskPixels + tilePixels - 1) / tilePixels));
     const int tiles = (band.count + kTile - 1) / kTile;
     band.group.run([this, &band, grain, tiles] {
       tbb::parallel_for(tbb::blocked_range<int>(0, tiles, grain), [this, &band](const tbb::blocked_range<int>& range) {
