@@ -41,21 +41,27 @@ PngRowWriter::PngRowWriter(std::FILE* stream, std::string name, int width, int h
   WriteChunk("PLTE", palette);
 }
 
-void PngRowWriter::WriteRow(std::span<const std::uint8_t> indices) {
-  if (static_cast<int>(indices.size()) != width_) throw std::logic_error("PNG row of the wrong width");
+template <class Value, class Entry>
+void PngRowWriter::PackRow(std::span<const Value> values, Entry entry) {
+  if (static_cast<int>(values.size()) != width_) throw std::logic_error("PNG row of the wrong width");
   if (rowsWritten_ == height_) throw std::logic_error("more PNG rows than the picture has");
-  // Filter type 0: palette pictures compress best unfiltered. Then two
-  // indices per byte, the left one in the high half, in a loop that vectorises.
   filtered_[0] = 0;
   std::uint8_t* packed = filtered_.data() + 1;
-  const std::size_t pairs = indices.size() / 2;
+  const std::size_t pairs = values.size() / 2;
+  // A loop that vectorises.
   for (std::size_t i = 0; i < pairs; ++i) {
-    packed[i] = static_cast<std::uint8_t>((indices[2 * i] << 4) | (indices[2 * i + 1] & 0x0F));
+    packed[i] = static_cast<std::uint8_t>((entry(values[2 * i]) << 4) | (entry(values[2 * i + 1]) & 0x0F));
   }
-  if (indices.size() % 2 != 0) packed[pairs] = static_cast<std::uint8_t>(indices.back() << 4);
+  if (values.size() % 2 != 0) packed[pairs] = static_cast<std::uint8_t>(entry(values.back()) << 4);
   deflate_.Write(filtered_);
   ++rowsWritten_;
 }
+
+void PngRowWriter::WriteRow(std::span<const std::uint8_t> indices) {
+  PackRow(indices, [](std::uint8_t index) { return index; });
+}
+
+void PngRowWriter::WriteCountRow(std::span<const EscapeCount> counts) { PackRow(counts, PaletteEntryOfCount); }
 
 void PngRowWriter::Finish() {
   if (rowsWritten_ != height_) throw std::logic_error("a PNG finished before its last row");

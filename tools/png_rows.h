@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/types.h"
 #include "tools/parallel_deflate.h"
 
 namespace tobrisk {
@@ -25,10 +26,17 @@ class PngRowWriter {
 
   // One palette index (0 ... 15) per pixel; rows in order from the top.
   void WriteRow(std::span<const std::uint8_t> indices);
+  // The same from a kernel's counts, each written as its palette entry
+  // (PaletteEntryOfCount) in the same pass that packs them.
+  void WriteCountRow(std::span<const EscapeCount> counts);
   // Throws std::logic_error unless every row was written.
   void Finish();
 
  private:
+  // Packs two entries a byte, the left one in the high half, after the
+  // filter type 0 (palette pictures compress best unfiltered), and deflates the row.
+  template <class Value, class Entry>
+  void PackRow(std::span<const Value> values, Entry entry);
   void WriteChunk(std::string_view type, std::span<const std::uint8_t> data);
   void WriteBytes(const void* data, std::size_t size);
 

@@ -26,16 +26,23 @@ void StreamingSurface::Plot(std::int16_t col, std::int16_t row, EscapeCount n, C
 void StreamingSurface::PlotRow(std::int16_t row, std::span<const EscapeCount> counts) {
   if (counts.empty()) return;
   ExpectPixel(static_cast<std::int16_t>(counts.size() - 1), row);
+  if (static_cast<int>(counts.size()) == width_) {  // the usual case: straight to the file, no row of entries between
+    picture_.WriteCountRow(counts);
+    if (counts_ != nullptr) counts_->WriteRow(counts);
+    RowDone();
+    return;
+  }
+  // A shorter row is the start of the last one, plotted before an error.
   std::transform(counts.begin(), counts.end(), indexRow_.begin(), PaletteEntryOfCount);
   if (counts_ != nullptr) std::copy(counts.begin(), counts.end(), countRow_.begin());
-  // A shorter row is the start of the last one, plotted before an error.
-  if (static_cast<int>(counts.size()) == width_) FinishRow();
 }
 
 void StreamingSurface::FinishRow() {
   picture_.WriteRow(indexRow_);
   if (counts_ != nullptr) counts_->WriteRow(countRow_);
-  rowsWritten_.store(RowsWritten() + 1, std::memory_order_relaxed);
+  RowDone();
 }
+
+void StreamingSurface::RowDone() { rowsWritten_.store(RowsWritten() + 1, std::memory_order_relaxed); }
 
 }  // namespace tobrisk

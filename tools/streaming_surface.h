@@ -32,6 +32,7 @@ class StreamingSurface final : public PlotSurface {
  private:
   void ExpectPixel(std::int16_t col, std::int16_t row) const;
   void FinishRow();
+  void RowDone();
 
   int width_;
   int height_;
