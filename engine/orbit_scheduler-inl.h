@@ -26,7 +26,7 @@ namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
 // Steps before the limit within which a block's orbits are not worth moving
-// out until three quarters of them have ended (W6, at a limit of 50: 3.5%
+// out until three quarters of them have ended (W6, at a limit of 50: 3%
 // fewer instructions than at half; W5, at 1000, 3.8% more at a quarter
 // throughout).
 inline constexpr std::size_t kNearLimit = 64;
@@ -83,9 +83,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
       // Most orbits end within a few steps: check early, then at the full
       // stride. The orbits of a block run in step, so the last round ends
       // where the limit does, not up to a stride past it. Start found the
-      // discs; stragglers take theirs along. Moving an orbit costs some
-      // steps' worth of work, so within a few strides of the limit the block
-      // keeps running until only a quarter of its lanes do, not half.
+      // discs; stragglers take theirs along.
       int next = FirstTestedIterate(grid.Kind) + 1;  // the iteration every running orbit tests next
       const auto keepsRunning = [&] {
         const bool nearLimit = grid.MaxIter + 1 - next <= static_cast<int>(kNearLimit);
