@@ -71,12 +71,14 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
         continue;
       }
       std::size_t running = 0;
+      std::size_t started = 0;  // the orbits that run: a proven vector's points do not
       for (std::size_t k = 0; k < K; ++k) {
         const std::size_t valid = m > k * N ? std::min(N, m - k * N) : 0;
         if (valid != 0 && tiles && tiles->Proven(start / N + k) != 0.0F) {
           lanes.Settle(k, valid, tiles->Proven(start / N + k));
           continue;
         }
+        started += N;
         running += lanes.Start(k, hn::LoadU(df, xs + k * N), hn::Set(df, y), valid, tiles ? &*tiles : nullptr,
                                start / N + k);
       }
@@ -87,7 +89,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
       int next = FirstTestedIterate(grid.Kind) + 1;  // the iteration every running orbit tests next
       const auto keepsRunning = [&] {
         const bool nearLimit = grid.MaxIter + 1 - next <= static_cast<int>(kNearLimit);
-        return running * (nearLimit ? 4 : 2) > block;
+        return running * (nearLimit ? 4 : 2) > started;
       };
       for (std::size_t stride = 2; keepsRunning(); stride = std::min(2 * stride, kStride)) {
         const std::size_t steps = std::min(stride, static_cast<std::size_t>(std::max(1, grid.MaxIter + 1 - next)));
