@@ -59,9 +59,14 @@ namespace tobrisk {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Iterates a tile's ball follows at most: past them balls have grown too
-// wide to prove much, and the points are counted one by one.
+// Iterates a tile's orbits are followed at most: past them the models have
+// grown too wide to prove much, and the points are counted one by one. Under
+// a limit of at most kBallIterates they may be followed to the limit; under
+// a higher one only an escape or a disc can prove a tile, and tiles that
+// show neither within kBallIteratesPastLimit iterates rarely do later (W5,
+// at 1000: 1.3% fewer instructions than following them to 64).
 inline constexpr int kBallIterates = 64;
+inline constexpr int kBallIteratesPastLimit = 32;
 
 // What the balls prove of a tile: how its counts are to be read.
 struct BallCounts {
@@ -96,7 +101,7 @@ HWY_INLINE Doubles<DF> ProveTileCounts(DF df, bool mandelbrot, Doubles<DF> cx, D
   Constant absM = modulus(mx, my), absD = Dx;
   Constant result = zero;
   auto open = hn::Eq(result, zero);  // tiles not yet decided
-  const int last = std::min(counts.maxIter, kBallIterates);
+  const int last = counts.maxIter <= kBallIterates ? counts.maxIter : kBallIteratesPastLimit;
   for (int n = 1; n <= last && !hn::AllFalse(dc, open); ++n) {
     const Constant linear = hn::Mul(absD, spread);
     const Constant reach = hn::Add(hn::Add(absM, linear), R);
