@@ -15,8 +15,8 @@ inline constexpr EscapeCount kExactKernelDecides = 0;
 // The first iterate the kernels test: a Mandelbrot orbit's z1 is never tested.
 constexpr int FirstTestedIterate(FractalKind kind) { return kind == FractalKind::Mandelbrot ? 2 : 1; }
 
-// Rows of points that share one proven settling disc: a grid of at least
-// this many rows finds each disc once.
+// Rows of a tile of points whose counts and settling disc are proven
+// together: a grid of at least this many rows proves each tile once.
 inline constexpr std::size_t kTileRows = 8;
 
 // One row of plane points (xs[i], y) with what the kernel of `Kind` needs; the quantities are named as in DrawParameters.

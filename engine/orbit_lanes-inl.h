@@ -91,12 +91,11 @@ class OrbitLanes {
 
   // The result for a lane's final count: 0 stays "the exact kernel decides".
   [[nodiscard]] EscapeCount Result(float n) const {
-    if (n == 0.0F) return kExactKernelDecides;
-    if (n >= decidedMark) ++decidedEarly;
-    return n > limit ? unescapedCount : static_cast<EscapeCount>(n);
+    return n == 0.0F ? kExactKernelDecides : ResultOfProven(n, 1);
   }
 
-  // The result of each of `points` points whose count `n` their tile proved.
+  // The result of each of `points` points that all ended with count `n` > 0
+  // (a tile's proven count, say).
   [[nodiscard]] EscapeCount ResultOfProven(float n, std::size_t points) const {
     if (n >= decidedMark) decidedEarly += points;
     return n > limit ? unescapedCount : static_cast<EscapeCount>(n);

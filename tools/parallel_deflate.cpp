@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -22,10 +21,22 @@ struct ParallelDeflate::Block {
 
   void Deflate() noexcept {
     try {
-      output.clear();
-      // The zlib header: deflate with a 32 KiB window, the fastest coding.
-      if (first) output.assign({0x78, 0x01});
-      adler = DeflateRuns(std::span<const std::uint8_t>(input.get(), used), last, output);
+      // Room for the zlib header, the block, and the checksum after the last one;
+      // left uncleared, as the coder writes every byte it hands on.
+      const std::size_t room = 2 + DeflateRunsBound(used) + 4;
+      if (capacity < room) {
+        output = std::make_unique_for_overwrite<std::uint8_t[]>(room);
+        capacity = room;
+      }
+      size = 0;
+      if (first) {  // the zlib header: deflate with a 32 KiB window, the fastest coding
+        output[size++] = 0x78;
+        output[size++] = 0x01;
+      }
+      const DeflatedRuns block = DeflateRuns(std::span<const std::uint8_t>(input.get(), used), last,
+                                             std::span<std::uint8_t>(output.get() + size, capacity - size));
+      size += block.size;
+      adler = block.adler;
     } catch (const std::bad_alloc&) {
       error = "out of memory";
     }
@@ -33,7 +44,9 @@ struct ParallelDeflate::Block {
 
   std::unique_ptr<std::uint8_t[]> input;
   std::size_t used = 0;
-  std::vector<std::uint8_t> output;
+  std::unique_ptr<std::uint8_t[]> output;
+  std::size_t capacity = 0;
+  std::size_t size = 0;
   bool first = false;
   bool last = false;
   std::uint32_t adler = 1;
@@ -107,9 +120,11 @@ void ParallelDeflate::RetireOldest() {
   adler_ = static_cast<std::uint32_t>(adler32_combine(adler_, block.adler, static_cast<z_off_t>(block.used)));
   block.used = 0;
   if (block.last) {
-    for (int shift = 24; shift >= 0; shift -= 8) block.output.push_back(static_cast<std::uint8_t>(adler_ >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      block.output[block.size++] = static_cast<std::uint8_t>(adler_ >> shift);
+    }
   }
-  sink_(block.output);
+  sink_(std::span<const std::uint8_t>(block.output.get(), block.size));
 }
 
 void ParallelDeflate::RetireFinished() {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <stdexcept>
 
 namespace tobrisk {
 namespace {
@@ -136,11 +137,9 @@ class Adler32 {
 
 }  // namespace
 
-std::uint32_t DeflateRuns(std::span<const std::uint8_t> input, bool last, std::vector<std::uint8_t>& out) {
-  // At most nine bits a byte, three header bits, the end code and the empty stored block.
-  const std::size_t start = out.size();
-  out.resize(start + input.size() + input.size() / 8 + 16);
-  BitWriter bits(out.data() + start);
+DeflatedRuns DeflateRuns(std::span<const std::uint8_t> input, bool last, std::span<std::uint8_t> out) {
+  if (out.size() < DeflateRunsBound(input.size())) throw std::invalid_argument("no room for the deflated block");
+  BitWriter bits(out.data());
   bits.Put({last ? 3U : 2U, 3});  // BFINAL, then BTYPE 01: fixed codes
   Adler32 adler;
   const std::uint8_t* const end = input.data() + input.size();
@@ -164,8 +163,7 @@ std::uint32_t DeflateRuns(std::span<const std::uint8_t> input, bool last, std::v
   if (!last) {
     for (const std::uint8_t byte : {0x00, 0x00, 0xFF, 0xFF}) *written++ = byte;
   }
-  out.resize(static_cast<std::size_t>(written - out.data()));
-  return adler.Value();
+  return {static_cast<std::size_t>(written - out.data()), adler.Value()};
 }
 
 }  // namespace tobrisk
