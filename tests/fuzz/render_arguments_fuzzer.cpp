@@ -13,7 +13,7 @@
 
 #include "platform/number_text.h"
 #include "tests/fuzz/slow_number_reading.h"
-#include "tools/render_options.h"
+#include "tools/render/render_options.h"
 
 namespace {
 

@@ -25,9 +25,9 @@
 
 #include "tests/support/render_tool_folder.h"
 #include "tests/support/tool_run.h"
-#include "tools/output_file.h"
-#include "tools/render_options.h"
-#include "tools/signals.h"
+#include "tools/render/render_options.h"
+#include "tools/safe_output/output_file.h"
+#include "tools/safe_output/signals.h"
 
 namespace tobrisk {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/progress_line.h"
+#include "tools/render/progress_line.h"
 
 namespace tobrisk {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/render_options.h"
+#include "tools/render/render_options.h"
 #include "tests/support/test_names.h"
 
 namespace tobrisk {

@@ -26,8 +26,8 @@
 #include "tests/support/terminal_run.h"
 #include "tests/support/tool_run.h"
 #include "tobrisk/version.h"
-#include "tools/png_rows.h"
-#include "tools/streaming_surface.h"
+#include "tools/png/png_rows.h"
+#include "tools/render/streaming_surface.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {

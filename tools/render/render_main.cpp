@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "engine/run_time_error.h"
-#include "tools/count_map.h"
-#include "tools/output_file.h"
-#include "tools/output_names.h"
-#include "tools/png_rows.h"
-#include "tools/progress_line.h"
-#include "tools/render_options.h"
-#include "tools/signals.h"
-#include "tools/standard_streams.h"
-#include "tools/streaming_surface.h"
 #include "tobrisk/version.h"
+#include "tools/count_map/count_map.h"
+#include "tools/png/png_rows.h"
+#include "tools/render/progress_line.h"
+#include "tools/render/render_options.h"
+#include "tools/render/streaming_surface.h"
+#include "tools/safe_output/output_file.h"
+#include "tools/safe_output/output_names.h"
+#include "tools/safe_output/signals.h"
+#include "tools/safe_output/standard_streams.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {

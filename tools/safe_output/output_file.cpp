@@ -1,4 +1,4 @@
-#include "tools/output_file.h"
+#include "tools/safe_output/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/output_names.h"
-#include "tools/signals.h"
-#include "tools/standard_streams.h"
+#include "tools/safe_output/output_names.h"
+#include "tools/safe_output/signals.h"
+#include "tools/safe_output/standard_streams.h"
 
 namespace tobrisk {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/standard_streams.h"
+#include "tools/safe_output/standard_streams.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "engine/types.h"
-#include "tools/progress_line.h"
+#include "tools/render/progress_line.h"
 
 namespace tobrisk {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/plot_surface.h"
-#include "tools/count_map.h"
-#include "tools/png_rows.h"
+#include "tools/count_map/count_map.h"
+#include "tools/png/png_rows.h"
 
 namespace tobrisk {
 

@@ -1,4 +1,4 @@
-#include "tools/png_rows.h"
+#include "tools/png/png_rows.h"
 
 #include <array>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "tools/run_deflate.h"
+#include "tools/png/run_deflate.h"
 
 #include <algorithm>
 #include <array>

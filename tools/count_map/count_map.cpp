@@ -1,4 +1,4 @@
-#include "tools/count_map.h"
+#include "tools/count_map/count_map.h"
 
 #include <cerrno>
 #include <cstring>

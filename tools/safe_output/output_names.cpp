@@ -1,4 +1,4 @@
-#include "tools/output_names.h"
+#include "tools/safe_output/output_names.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "tools/standard_streams.h"
+#include "tools/safe_output/standard_streams.h"
 
 namespace tobrisk {
 namespace {

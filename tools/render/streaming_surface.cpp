@@ -1,4 +1,4 @@
-#include "tools/streaming_surface.h"
+#include "tools/render/streaming_surface.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "tools/parallel_deflate.h"
+#include "tools/png/parallel_deflate.h"
 
 #include <tbb/task_group.h>
 
@@ -12,7 +12,7 @@
 
 #include <zlib.h>
 
-#include "tools/run_deflate.h"
+#include "tools/png/run_deflate.h"
 
 namespace tobrisk {
 

@@ -1,4 +1,4 @@
-#include "tools/progress_line.h"
+#include "tools/render/progress_line.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "tools/signals.h"
+#include "tools/safe_output/signals.h"
 
 namespace tobrisk {
 namespace {

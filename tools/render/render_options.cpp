@@ -1,4 +1,4 @@
-#include "tools/render_options.h"
+#include "tools/render/render_options.h"
 
 #include <algorithm>
 #include <array>

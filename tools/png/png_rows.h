@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/types.h"
-#include "tools/parallel_deflate.h"
+#include "tools/png/parallel_deflate.h"
 
 namespace tobrisk {
 

@@ -1,4 +1,4 @@
-#include "tools/signals.h"
+#include "tools/safe_output/signals.h"
 
 #include <signal.h>
 #include <unistd.h>
