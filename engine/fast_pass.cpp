@@ -132,7 +132,8 @@ class Pass {
       : params_(params), surface_(surface), grid_(grid), rowLast_(rowLast), colLast_(colLast),
         cols_(grid.xs.size()), computedRows_(static_cast<int>(grid.ys.size())),
         bandRows_(BandRows(options.bandPixels / std::max<std::size_t>(cols_, 1), grid.ys.size())),
-        mirror_(grid.ys, params.Kind == FractalKind::Mandelbrot, options.mirrorBytes) {}
+        mirror_(grid.ys, params.Kind == FractalKind::Mandelbrot, options.mirrorBytes),
+        rowsCounted_(options.rowsCounted) {}
 
   void Run() {
     const BandsInFlight guard(bands_);
@@ -182,11 +183,13 @@ class Pass {
         for (int begin = range.begin() * kTile; begin < last;) {
           if (!mirror_.MustCount(band.first + begin, band.first)) {
             ++begin;
+            Counted(1);
             continue;
           }
           int end = begin + 1;
           while (end < last && mirror_.MustCount(band.first + end, band.first)) ++end;
           CountRows(band, begin, end);
+          Counted(end - begin);
           begin = end;
         }
       });
@@ -194,6 +197,10 @@ class Pass {
         mirror_.CompleteBand(band.first, band.count, band.counts.first(static_cast<std::size_t>(band.count) * cols_), cols_);
       }
     });
+  }
+
+  void Counted(int rows) {
+    if (rowsCounted_ != nullptr) rowsCounted_->fetch_add(rows, std::memory_order_relaxed);
   }
 
   // Counts rows first + begin ... first + end - 1 of a band.
@@ -245,6 +252,7 @@ class Pass {
   int computedRows_;
   int bandRows_;
   MirrorRows mirror_;  // used by one band's task at a time: each starts after the previous one ended
+  std::atomic<int>* rowsCounted_;
   std::array<Band, 2> bands_;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 #include "engine/plot_surface.h"
@@ -16,6 +17,10 @@ struct FastPassOptions {
   // Bytes of run-length coded counts kept for Mandelbrot rows that a later
   // row mirrors (its y exactly the negative); rows beyond it are counted again.
   std::size_t mirrorBytes = std::size_t{4} << 20;
+  // When set, raised by each row as its counts are finished (before it is
+  // plotted), from whichever thread finished it: a progress display that
+  // follows it moves row by row rather than a band at a time.
+  std::atomic<int>* rowsCounted = nullptr;
 };
 
 // The render pass computed with vector kernels on every core. It leaves the

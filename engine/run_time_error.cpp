@@ -28,6 +28,10 @@ const char* QuantityText(PassQuantity quantity) {
   return "the render pass";
 }
 
+// A point that never escapes is counted up to MaxIter + 1, which 32767 cannot hold.
+constexpr std::string_view kLargestDrawableLimit =
+    ". Iterations 32766 is the largest limit at which points that never escape can be drawn";
+
 const char* StepText(KernelStep step) {
   switch (step) {
     case KernelStep::X: return "computing X";
@@ -40,8 +44,11 @@ const char* StepText(KernelStep step) {
   return "in the kernel";
 }
 
+// Where the counter ran out, the one limit that still draws the set is worth saying.
 std::string KernelText(const InKernel& kernel) {
-  return "iteration " + std::to_string(kernel.iteration) + ", " + StepText(kernel.step);
+  std::string text = "iteration " + std::to_string(kernel.iteration) + ", " + StepText(kernel.step);
+  if (kernel.step == KernelStep::Counter) text += kLargestDrawableLimit;
+  return text;
 }
 
 }  // namespace

@@ -59,10 +59,10 @@ DrawParameters ReadDrawParameters(const FieldTexts& texts, bool mandelbrotChosen
   return params;
 }
 
-void Draw(const FieldTexts& texts, bool mandelbrotChosen, PlotSurface& surface) {
+void Draw(const FieldTexts& texts, bool mandelbrotChosen, PlotSurface& surface, const FastPassOptions& pass) {
   const DrawParameters params = ReadDrawParameters(texts, mandelbrotChosen);
   try {
-    FastRenderPass(params, surface);
+    FastRenderPass(params, surface, pass);
   } catch (const RunTimeError& error) {
     // The pass names the pixel; a field beyond the single range is what the user can fix.
     const std::string note = OutOfRangeNote(texts, params);

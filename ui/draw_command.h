@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "engine/fast_pass.h"
 #include "engine/plot_surface.h"
 #include "engine/types.h"
 #include "ui/fields.h"
@@ -18,7 +19,8 @@ namespace tobrisk {
 // The Draw command: reads the fields and runs the render pass on the surface.
 // Neither clears the surface first nor checks the numbers for sense. When the
 // pass fails and a field it used lies beyond the single range, the error's
-// message says so after naming the cause and the pixel.
-void Draw(const FieldTexts& texts, bool mandelbrotChosen, PlotSurface& surface);
+// message says so after naming the cause and the pixel. `pass` chooses the
+// threads and the progress counter; the picture is the same for any choice.
+void Draw(const FieldTexts& texts, bool mandelbrotChosen, PlotSurface& surface, const FastPassOptions& pass = {});
 
 }  // namespace tobrisk

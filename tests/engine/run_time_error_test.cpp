@@ -22,7 +22,8 @@ TEST(RunTimeError, MessagesNameCauseAndPlace) {
       {RunTimeError(ErrorCause::FloatingPointOverflow, AtPixel{12, 7, InKernel{3, KernelStep::X2}}),
        "Floating-point fault (overflow) at pixel (12, 7), iteration 3, computing X squared"},
       {RunTimeError(ErrorCause::Overflow, InKernel{32767, KernelStep::Counter}).AtPixelOf(5, 9),
-       "Overflow at pixel (5, 9), iteration 32767, the iteration count passed 32767"},
+       "Overflow at pixel (5, 9), iteration 32767, the iteration count passed 32767. Iterations 32766 is the largest "
+       "limit at which points that never escape can be drawn"},
       {RunTimeError(ErrorCause::FloatingPointInvalid, AtPixel{0, 0, std::nullopt}).WithNote("X Max is odd"),
        "Floating-point fault (invalid operation) at pixel (0, 0). X Max is odd."},
   };

@@ -90,7 +90,7 @@ TEST_F(RenderTool, DeflatedBlocksJoinIntoOneValidPicture) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     {
-      PngRowWriter png(file, path.string(), c.width, c.height, c.blockBytes);
+      PngRowWriter png(file, path.string(), c.width, c.height, WindowColours{}, {c.blockBytes});
       StreamingSurface surface(c.width, c.height, png, nullptr);
       Draw(texts, true, surface);
       png.Finish();

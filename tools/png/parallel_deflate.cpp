@@ -55,8 +55,9 @@ struct ParallelDeflate::Block {
   tbb::task_group group;
 };
 
-ParallelDeflate::ParallelDeflate(Sink sink, std::size_t blockBytes)
-    : sink_(std::move(sink)), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {
+ParallelDeflate::ParallelDeflate(Sink sink, std::size_t blockBytes, int threads)
+    : sink_(std::move(sink)), blockBytes_(std::max<std::size_t>(blockBytes, 1)),
+      arena_(threads > 0 ? threads : tbb::task_arena::automatic) {
   arena_.initialize();
   // One block per core being deflated and one being filled: more would only hold memory.
   const auto slots = static_cast<std::size_t>(std::clamp(arena_.max_concurrency() + 1, 2, 8));

@@ -25,7 +25,8 @@ class ParallelDeflate {
 
   static constexpr std::size_t kDefaultBlockBytes = std::size_t{1} << 20;
 
-  explicit ParallelDeflate(Sink sink, std::size_t blockBytes = kDefaultBlockBytes);
+  // `threads` deflate the blocks: 0 is every core, 1 the calling thread alone.
+  explicit ParallelDeflate(Sink sink, std::size_t blockBytes = kDefaultBlockBytes, int threads = 0);
   ~ParallelDeflate();  // waits for blocks still being deflated, and drops them
   ParallelDeflate(const ParallelDeflate&) = delete;
   ParallelDeflate& operator=(const ParallelDeflate&) = delete;

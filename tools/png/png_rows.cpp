@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <utility>
+#include <variant>
 
 #include <zlib.h>
 
@@ -17,51 +18,108 @@ void PutBigEndian(std::uint8_t* at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
 }
 
+template <class... Ts>
+struct Overloaded : Ts... {
+  using Ts::operator()...;
+};
+
+std::span<const Colour> PaletteOf(const PictureColours& colours) {
+  return std::visit(Overloaded{[](const WindowColours&) { return std::span<const Colour>(Palette16); },
+                               [](const IndexedColours& indexed) { return std::span<const Colour>(indexed.palette); },
+                               [](const TrueColours&) { return std::span<const Colour>(); }},
+                    colours);
+}
+
+std::size_t RowBytes(std::size_t width, const PictureColours& colours, int bitsPerEntry) {
+  if (std::holds_alternative<TrueColours>(colours)) return 3 * width;
+  return bitsPerEntry == 4 ? (width + 1) / 2 : width;
+}
+
 }  // namespace
 
-PngRowWriter::PngRowWriter(std::FILE* stream, std::string name, int width, int height, std::size_t blockBytes)
-    : stream_(stream), name_(std::move(name)), width_(width), height_(height),
-      filtered_(1 + (static_cast<std::size_t>(width > 0 ? width : 0) + 1) / 2),
-      deflate_([this](std::span<const std::uint8_t> piece) { WriteChunk("IDAT", piece); }, blockBytes) {
+PngRowWriter::PngRowWriter(std::FILE* stream, std::string name, int width, int height, PictureColours colours,
+                           PngDeflate deflate)
+    : stream_(stream), name_(std::move(name)), width_(width), height_(height), colours_(std::move(colours)),
+      bitsPerEntry_(PaletteOf(colours_).size() <= 16 ? 4 : 8),
+      filtered_(1 + RowBytes(static_cast<std::size_t>(width > 0 ? width : 0), colours_, bitsPerEntry_)),
+      deflate_([this](std::span<const std::uint8_t> piece) { WriteChunk("IDAT", piece); }, deflate.blockBytes,
+               deflate.threads) {
   if (width <= 0 || height <= 0) throw std::invalid_argument("a PNG needs at least one pixel");
+  const std::span<const Colour> palette = PaletteOf(colours_);
+  if (palette.size() > 256) throw std::invalid_argument("a PNG palette holds at most 256 colours");
   static constexpr unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   WriteBytes(kSignature, sizeof kSignature);
   std::array<std::uint8_t, 13> header{};
   PutBigEndian(&header[0], static_cast<std::uint32_t>(width));
   PutBigEndian(&header[4], static_cast<std::uint32_t>(height));
-  header[8] = 4;  // bits per index
-  header[9] = 3;  // indexed colour; compression, filtering and interlace stay 0
+  const bool indexed = !palette.empty();
+  header[8] = static_cast<std::uint8_t>(indexed ? bitsPerEntry_ : 8);  // bits per index or per channel
+  header[9] = indexed ? 3 : 2;  // indexed colour or RGB; compression, filtering and interlace stay 0
   WriteChunk("IHDR", header);
-  std::array<std::uint8_t, 3 * Palette16.size()> palette{};
-  for (std::size_t i = 0; i < Palette16.size(); ++i) {
-    palette[3 * i] = Palette16[i].red;
-    palette[3 * i + 1] = Palette16[i].green;
-    palette[3 * i + 2] = Palette16[i].blue;
+  if (!indexed) return;
+  std::vector<std::uint8_t> entries(3 * palette.size());
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    entries[3 * i] = palette[i].red;
+    entries[3 * i + 1] = palette[i].green;
+    entries[3 * i + 2] = palette[i].blue;
   }
-  WriteChunk("PLTE", palette);
+  WriteChunk("PLTE", entries);
 }
 
-template <class Value, class Entry>
-void PngRowWriter::PackRow(std::span<const Value> values, Entry entry) {
-  if (static_cast<int>(values.size()) != width_) throw std::logic_error("PNG row of the wrong width");
+void PngRowWriter::StartRow(std::size_t width) {
+  if (width != static_cast<std::size_t>(width_)) throw std::logic_error("PNG row of the wrong width");
   if (rowsWritten_ == height_) throw std::logic_error("more PNG rows than the picture has");
   filtered_[0] = 0;
-  std::uint8_t* packed = filtered_.data() + 1;
-  const std::size_t pairs = values.size() / 2;
-  // A loop that vectorises.
-  for (std::size_t i = 0; i < pairs; ++i) {
-    packed[i] = static_cast<std::uint8_t>((entry(values[2 * i]) << 4) | (entry(values[2 * i + 1]) & 0x0F));
-  }
-  if (values.size() % 2 != 0) packed[pairs] = static_cast<std::uint8_t>(entry(values.back()) << 4);
+}
+
+void PngRowWriter::EndRow() {
   deflate_.Write(filtered_);
   ++rowsWritten_;
 }
 
+template <class Value, class Entry>
+void PngRowWriter::PackRow(std::span<const Value> values, Entry entry) {
+  StartRow(values.size());
+  std::uint8_t* packed = filtered_.data() + 1;
+  // Loops that vectorise.
+  if (bitsPerEntry_ == 8) {
+    for (std::size_t i = 0; i < values.size(); ++i) packed[i] = static_cast<std::uint8_t>(entry(values[i]));
+  } else {
+    const std::size_t pairs = values.size() / 2;
+    for (std::size_t i = 0; i < pairs; ++i) {
+      packed[i] = static_cast<std::uint8_t>((entry(values[2 * i]) << 4) | (entry(values[2 * i + 1]) & 0x0F));
+    }
+    if (values.size() % 2 != 0) packed[pairs] = static_cast<std::uint8_t>(entry(values.back()) << 4);
+  }
+  EndRow();
+}
+
+void PngRowWriter::PackColourRow(std::span<const EscapeCount> counts, const TrueColours& colours) {
+  StartRow(counts.size());
+  std::uint8_t* packed = filtered_.data() + 1;
+  for (const EscapeCount n : counts) {
+    const Colour colour = colours.colourOfCount[CountTableIndex(n)];
+    *packed++ = colour.red;
+    *packed++ = colour.green;
+    *packed++ = colour.blue;
+  }
+  EndRow();
+}
+
 void PngRowWriter::WriteRow(std::span<const std::uint8_t> indices) {
+  if (std::holds_alternative<TrueColours>(colours_)) throw std::logic_error("palette indices for an RGB picture");
   PackRow(indices, [](std::uint8_t index) { return index; });
 }
 
-void PngRowWriter::WriteCountRow(std::span<const EscapeCount> counts) { PackRow(counts, PaletteEntryOfCount); }
+void PngRowWriter::WriteCountRow(std::span<const EscapeCount> counts) {
+  std::visit(Overloaded{[&](const WindowColours&) { PackRow(counts, PaletteEntryOfCount); },
+                        [&](const IndexedColours& indexed) {
+                          const std::uint8_t* table = indexed.entryOfCount.data();
+                          PackRow(counts, [table](EscapeCount n) { return table[CountTableIndex(n)]; });
+                        },
+                        [&](const TrueColours& colours) { PackColourRow(counts, colours); }},
+             colours_);
+}
 
 void PngRowWriter::Finish() {
   if (rowsWritten_ != height_) throw std::logic_error("a PNG finished before its last row");

@@ -33,13 +33,17 @@ std::string Duration(std::int64_t seconds) {
 // background must not write over what the user types next.
 bool InForeground(int fd) { return ::tcgetpgrp(fd) == ::getpgrp(); }
 
+int Percent(int rowsDone, int rows) {
+  return static_cast<int>(std::int64_t{rowsDone} * 100 / std::max(rows, 1));
+}
+
 }  // namespace
 
 std::string FormatProgress(int rowsDone, int rows, milliseconds elapsed) {
   const std::int64_t done = rowsDone;
   const std::int64_t all = rows > 0 ? rows : 1;
   std::string text = std::to_string(rowsDone) + " of " + std::to_string(rows) + " rows, " +
-                     std::to_string(done * 100 / all) + "%, " + Duration(elapsed.count() / 1000) + " elapsed";
+                     std::to_string(Percent(rowsDone, rows)) + "%, " + Duration(elapsed.count() / 1000) + " elapsed";
   if (done > 0 && done < all) {
     // Rounded up: "0:00 left" would claim the render is as good as done.
     const std::int64_t remainingMs = elapsed.count() * (all - done) / done;
@@ -63,6 +67,7 @@ ProgressLine::~ProgressLine() {
   }
   wake_.notify_one();
   thread_.join();
+  if (!onTerminal_) Log(true);
   if (shown_) {
     Write(std::string(kClearLine));
     ClearLineOnSignal(-1);
@@ -81,13 +86,29 @@ void ProgressLine::Loop() {
   }
 }
 
+void ProgressLine::Log(bool last) {
+  constexpr int kPercentStep = 5;
+  constexpr std::chrono::seconds kQuietest{10};
+  const auto now = std::chrono::steady_clock::now();
+  const int done = rowsDone_();
+  const int percent = Percent(done, rows_);
+  const bool due = loggedPercent_ < 0 || percent - loggedPercent_ >= kPercentStep || now - loggedAt_ >= kQuietest;
+  if (!due && !last) return;
+  std::string text = FormatProgress(done, rows_, std::chrono::duration_cast<milliseconds>(now - start_));
+  if (text == logged_) return;
+  Write(text + "\n");
+  logged_ = std::move(text);
+  loggedPercent_ = percent;
+  loggedAt_ = now;
+}
+
 void ProgressLine::Show() {
-  const auto elapsed = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start_);
-  std::string text = FormatProgress(rowsDone_(), rows_, elapsed);
   if (!onTerminal_) {
-    Write(text + "\n");
+    Log(false);
     return;
   }
+  const auto elapsed = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start_);
+  std::string text = FormatProgress(rowsDone_(), rows_, elapsed);
   if (!InForeground(fd_)) return;
   // A line wider than the terminal would wrap, and the carriage return would
   // then redraw only its last part.

@@ -18,11 +18,13 @@ enum class ProgressMode { Auto, Always, Never };
 // The estimate assumes the rows still to come take as long as those done.
 [[nodiscard]] std::string FormatProgress(int rowsDone, int rows, std::chrono::milliseconds elapsed);
 
-// Redraws the progress of a render on one line of `fd` a few times a second,
-// from a thread of its own, so the render itself only counts its rows.
-// On a terminal the line is drawn over itself and cleared when this ends
-// (finished or failed), so what follows starts on a clean line; elsewhere
-// each update is a line of its own.
+// Shows the progress of a render on `fd` from a thread of its own, so the
+// render itself only counts its rows. On a terminal one line is redrawn a few
+// times a second and cleared when this ends (finished or failed), so what
+// follows starts on a clean line. Elsewhere (a log file, a pipe) each update
+// is a line of its own, written when the share done has moved by 5 points or
+// 10 seconds have passed, never the same line twice, and a last line when
+// this ends.
 class ProgressLine {
  public:
   struct Timing {
@@ -38,6 +40,8 @@ class ProgressLine {
  private:
   void Loop();
   void Show();
+  // Off a terminal: the line, if the log should get it now.
+  void Log(bool last);
   void Write(const std::string& text) const;
 
   int fd_;
@@ -46,6 +50,9 @@ class ProgressLine {
   Timing timing_;
   bool onTerminal_;
   bool shown_ = false;  // a line is on the terminal that must be cleared
+  std::string logged_;  // the last line written off a terminal
+  int loggedPercent_ = -1;
+  std::chrono::steady_clock::time_point loggedAt_;
   std::chrono::steady_clock::time_point start_;
   std::mutex mutex_;
   std::condition_variable wake_;

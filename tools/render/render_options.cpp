@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
+#include <cmath>
 #include <optional>
+#include <utility>
 
 #include "platform/number_text.h"
+#include "tools/colour/palettes.h"
+#include "tools/render/centred_view.h"
 #include "ui/view_presets.h"
 
 namespace tobrisk {
@@ -82,11 +87,75 @@ std::string Quoted(std::string_view value) {
   return quoted;
 }
 
+// A positive whole number no larger than `most`.
+std::optional<int> ParseCount(std::string_view text, int most) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value < 1 || value > most) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// "X,Y": two plain numbers.
+std::optional<std::pair<std::string, std::string>> ParseCentre(std::string_view text) {
+  const std::size_t comma = text.find(',');
+  if (comma == std::string_view::npos) return std::nullopt;
+  const std::string_view x = text.substr(0, comma);
+  const std::string_view y = text.substr(comma + 1);
+  if (!IsPlainNumber(x) || !IsPlainNumber(y)) return std::nullopt;
+  return std::pair{std::string(x), std::string(y)};
+}
+
+// Names a picture in another format would have: the file would hold PNG bytes under a misleading name.
+bool NamesAnotherImageFormat(std::string_view name) {
+  const std::size_t slash = name.find_last_of('/');
+  const std::string_view file = slash == std::string_view::npos ? name : name.substr(slash + 1);
+  const std::size_t dot = file.find_last_of('.');
+  if (dot == std::string_view::npos || dot == 0) return false;
+  std::string extension(file.substr(dot + 1));
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  constexpr std::array<std::string_view, 11> kOthers{"jpg", "jpeg", "gif", "bmp", "tif", "tiff",
+                                                     "webp", "ppm", "pgm", "jxl", "avif"};
+  return std::find(kOthers.begin(), kOthers.end(), extension) != kOthers.end();
+}
+
+// The view by centre and width, as typed; either part may be left to the kind's preset.
+struct CentreForm {
+  std::optional<std::pair<std::string, std::string>> centre;
+  std::optional<double> width;
+  [[nodiscard]] bool Given() const { return centre || width; }
+};
+
+void FillBoundsFromCentre(const CentreForm& form, RenderOptions& options) {
+  const ViewPreset preset = PresetFor(options.kind);
+  const double x = form.centre ? TextToNumber(form.centre->first) : (preset.XMin + preset.XMax) / 2;
+  const double y = form.centre ? TextToNumber(form.centre->second) : (preset.YMin + preset.YMax) / 2;
+  const double width = form.width.value_or(preset.XMax - preset.XMin);
+  BoundTexts bounds = CentredBounds(x, y, width, options.width, options.height);
+  options.XMin = std::move(bounds.XMin);
+  options.XMax = std::move(bounds.XMax);
+  options.YMin = std::move(bounds.YMin);
+  options.YMax = std::move(bounds.YMax);
+}
+
+std::string PaletteNames() {
+  std::string names;
+  for (const NamedPalette& palette : AllPalettes()) {
+    if (!names.empty()) names += ", ";
+    names += palette.name;
+  }
+  return names;
+}
+
 }  // namespace
 
 ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments) {
   RenderOptions options;
   bool outputGiven = false;
+  bool boundsGiven = false;
+  CentreForm centreForm;
   for (std::size_t at = 0; at < arguments.size(); ++at) {
     std::string_view name = arguments[at];
     std::optional<std::string_view> inlineValue;
@@ -101,16 +170,20 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
       if (at + 1 >= arguments.size()) return std::nullopt;
       return arguments[++at];
     };
+    const auto flag = [&](std::string_view flagName) { return name == flagName && !inlineValue; };
+    if (inlineValue && (name == "--list-palettes" ||
+                        name == "--mandelbrot" || name == "--julia" || name == "--quiet" || name == "--progress")) {
+      return Usage(std::string(name) + " takes no value");
+    }
 
     if (name == "--help" || name == "-h") return HelpRequested{};
     if (name == "--version") return VersionRequested{};
-    if (name == "--mandelbrot" || name == "--julia") {
-      if (inlineValue) return Usage(std::string(name) + " takes no value");
+    if (flag("--list-palettes")) return PalettesRequested{};
+    if (flag("--mandelbrot") || flag("--julia")) {
       options.kind = name == "--julia" ? FractalKind::Julia : FractalKind::Mandelbrot;
       continue;
     }
-    if (name == "--quiet" || name == "-q" || name == "--progress") {
-      if (inlineValue) return Usage(std::string(name) + " takes no value");
+    if (flag("--quiet") || name == "-q" || flag("--progress")) {
       options.progress = name == "--progress" ? ProgressMode::Always : ProgressMode::Never;
       continue;
     }
@@ -123,6 +196,27 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
         return Usage(std::string(name) + ": " + Quoted(*value) + " is not a number such as -2.5 or 1e-3");
       }
       options.*(number->member) = std::string(*value);
+      boundsGiven = boundsGiven || number->member == &RenderOptions::XMin || number->member == &RenderOptions::XMax ||
+                    number->member == &RenderOptions::YMin || number->member == &RenderOptions::YMax;
+      continue;
+    }
+    if (name == "--centre" || name == "--center") {
+      const std::optional<std::string_view> value = takeValue();
+      if (!value) return Usage(std::string(name) + " needs a point X,Y such as -0.75,0.1");
+      centreForm.centre = ParseCentre(*value);
+      if (!centreForm.centre) {
+        return Usage(std::string(name) + ": " + Quoted(*value) + " is not a point X,Y of two numbers such as -0.75,0.1");
+      }
+      continue;
+    }
+    if (name == "--width") {
+      const std::optional<std::string_view> value = takeValue();
+      if (!value) return Usage("--width needs the plane width, a number such as 0.01");
+      const double width = value && IsPlainNumber(*value) ? TextToNumber(*value) : 0.0;
+      if (!(width > 0.0) || !std::isfinite(width)) {
+        return Usage("--width: " + Quoted(*value) + " is not a plane width: a number above 0 such as 0.01");
+      }
+      centreForm.width = width;
       continue;
     }
     if (name == "--size") {
@@ -133,12 +227,53 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
       }
       continue;
     }
+    if (name == "--palette") {
+      const std::optional<std::string_view> value = takeValue();
+      if (!value || !FindPalette(*value)) {
+        return Usage("--palette: " + (value ? Quoted(*value) + " is not a palette" : std::string("needs a name")) +
+                     "; choose one of " + PaletteNames() + " (--list-palettes describes them)");
+      }
+      options.palette = std::string(*value);
+      continue;
+    }
+    if (name == "--cycle") {
+      const std::optional<std::string_view> value = takeValue();
+      if (!value || !ParseCount(*value, 32767)) {
+        return Usage("--cycle: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
+                     " a number of counts per turn of the gradient, 1 ... 32767");
+      }
+      options.cycle = std::string(*value);
+      continue;
+    }
+    if (name == "--inside") {
+      const std::optional<std::string_view> value = takeValue();
+      if (!value || !ParseColour(*value)) {
+        return Usage("--inside: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
+                     " a colour such as #000000, #fff, black or white");
+      }
+      options.inside = std::string(*value);
+      continue;
+    }
+    if (name == "--threads") {
+      const std::optional<std::string_view> value = takeValue();
+      const std::optional<int> threads = value ? ParseCount(*value, kMaxThreads) : std::nullopt;
+      if (!threads) {
+        return Usage("--threads: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
+                     " a number of threads, 1 ... " + std::to_string(kMaxThreads));
+      }
+      options.threads = *threads;
+      continue;
+    }
     if (name == "--counts" || name == "-o" || name == "--output") {
       const std::optional<std::string_view> value = takeValue();
       if (!value || value->empty()) return Usage(std::string(name) + " needs a file name");
       if (name == "--counts") {
         options.counts = std::string(*value);
       } else {
+        if (NamesAnotherImageFormat(*value)) {
+          return Usage(std::string(name) + ": " + Quoted(*value) +
+                       " names another image format, but tobrisk-render writes PNG: give a name ending in .png");
+        }
         options.output = std::string(*value);
         outputGiven = true;
       }
@@ -150,8 +285,32 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
   if (options.counts && (*options.counts == options.output || *options.counts == "-")) {
     return Usage("--counts needs a file of its own");
   }
+  if (boundsGiven && centreForm.Given()) {
+    return Usage("give the view either by --xmin, --xmax, --ymin and --ymax or by --centre and --width, not both");
+  }
+  if (centreForm.Given()) FillBoundsFromCentre(centreForm, options);
   FillBoundsFromPreset(options);
   return options;
+}
+
+Colouring ColouringOf(const RenderOptions& options) {
+  Colouring colouring;
+  colouring.palette = *FindPalette(options.palette);
+  if (options.cycle) colouring.cycle = *ParseCount(*options.cycle, 32767);
+  if (options.inside) colouring.inside = ParseColour(*options.inside);
+  return colouring;
+}
+
+std::string PaletteList() {
+  std::string list;
+  for (const NamedPalette& palette : AllPalettes()) {
+    std::string name(palette.name);
+    name.resize(std::max<std::size_t>(name.size() + 2, 10), ' ');
+    list += name;
+    list += palette.description;
+    list += '\n';
+  }
+  return list;
 }
 
 std::string ShowControlCharacters(std::string_view text) {
@@ -185,14 +344,28 @@ Options:
   --ymin Y, --ymax Y    the imaginary range; row 0 shows Y Min
                         (bounds not given come from the kind's preset:
                         -2.5 1.5 -1.5 1.5 for Mandelbrot, -1.5 1.5 -1.5 1.5 for Julia)
+  --centre X,Y          the view's centre (also --center), instead of the bounds
+  --width W             the view's width in the plane; the height follows the
+                        picture's shape, so pixels are square (default: the
+                        preset's centre and width)
   --iterations N        iteration limit, rounded to the nearest integer;
-                        -32768 ... 32767 (default 100)
+                        -32768 ... 32767 (default 100); 32766 is the largest
+                        limit at which points that never escape can be drawn
   --real P              real part of the Julia constant (default 0.3)
   --imaginary Q         imaginary part of the Julia constant (default 0.6)
   --size WxH            picture size, 1 ... 32767 pixels per side (default 320x200)
-  --counts FILE.pgm     also write each pixel's escape count as a 16-bit binary PGM
+  --palette NAME        how counts are coloured: window (the window's 15 colours,
+                        the default), rainbow, ocean, fire or grey
+  --cycle N             counts per turn of a gradient palette (default 64)
+  --inside COLOUR       the colour of points that reach the limit, as #rrggbb,
+                        #rgb, black or white (default black for the gradients;
+                        the window's palette keeps its own colours)
+  --list-palettes       describe the palettes and exit
+  --counts FILE.pgm     also write each pixel's escape count as a binary PGM
   -o, --output FILE     the PNG to write; "-" writes it to standard output
-  -q, --quiet           show no progress
+  --threads N           threads to draw with, 1 ... 1024 (default: every core;
+                        1 draws on one thread); the picture is the same for any N
+  -q, --quiet           show no progress and no warnings
   --progress            show progress on standard error from the start, even
                         when it is not a terminal (the last of the two wins)
   -h, --help            show this text
@@ -201,7 +374,8 @@ Options:
 Numbers are plain decimals such as -2.5 or 1e-3; a value may follow its option
 after a space or an "=". Files are replaced only when the picture is complete.
 A render that takes more than a second shows its progress on standard error
-when that is a terminal.
+when that is a terminal. A view narrower than single precision resolves is
+drawn as defined, with a warning.
 
 Exit status: 0 done, 1 drawing or writing failed (the message says where),
 2 the arguments are not understood.

@@ -7,13 +7,15 @@
 #include <variant>
 
 #include "engine/types.h"
+#include "tools/colour/picture_colours.h"
 #include "tools/render/progress_line.h"
 
 namespace tobrisk {
 
 // Everything one run of the renderer draws and writes. The seven field texts
 // are kept as texts so that the Draw command reads them exactly as the window
-// does; they are named as the DrawParameters they become.
+// does; they are named as the DrawParameters they become. A view given by
+// centre and width is already turned into its four bound texts.
 struct RenderOptions {
   FractalKind kind = FractalKind::Mandelbrot;
   std::string XMin, XMax, YMin, YMax;
@@ -22,6 +24,11 @@ struct RenderOptions {
   std::string Q = "0.6";
   int width = 320;
   int height = 200;
+  // The colouring as typed; the parser has checked each.
+  std::string palette = "window";
+  std::optional<std::string> cycle;
+  std::optional<std::string> inside;
+  int threads = 0;                    // 0: every core
   std::string output;                 // "-" is standard output
   std::optional<std::string> counts;  // 16-bit PGM of the escape counts
   ProgressMode progress = ProgressMode::Auto;
@@ -29,18 +36,28 @@ struct RenderOptions {
 
 struct HelpRequested {};
 struct VersionRequested {};
+struct PalettesRequested {};
 
 struct UsageError {
   std::string message;
 };
 
-using ParsedArguments = std::variant<RenderOptions, HelpRequested, VersionRequested, UsageError>;
+using ParsedArguments = std::variant<RenderOptions, HelpRequested, VersionRequested, PalettesRequested, UsageError>;
 
 // Parses the arguments after the program name. Values must be plain decimal
 // numbers in their entirety; a negative value may follow its option after a space.
 [[nodiscard]] ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments);
 
 [[nodiscard]] std::string RenderUsage(std::string_view program);
+
+// The palettes, one line each, for --list-palettes.
+[[nodiscard]] std::string PaletteList();
+
+// The colouring the options chose (the parser has checked them).
+[[nodiscard]] Colouring ColouringOf(const RenderOptions& options);
+
+// The most threads --threads accepts.
+inline constexpr int kMaxThreads = 1024;
 
 // The text with each control character shown as \xHH, for messages that
 // repeat what a user typed: such characters could act on the terminal or split the line.

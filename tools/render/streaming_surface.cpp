@@ -3,23 +3,20 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "engine/palette.h"
-
 namespace tobrisk {
 
 StreamingSurface::StreamingSurface(int width, int height, PngRowWriter& picture, CountMapWriter* counts)
     : width_(width), height_(height), picture_(picture), counts_(counts),
-      indexRow_(static_cast<std::size_t>(width)), countRow_(counts != nullptr ? static_cast<std::size_t>(width) : 0) {}
+      countRow_(static_cast<std::size_t>(width)) {}
 
 void StreamingSurface::ExpectPixel(std::int16_t col, std::int16_t row) const {
   if (row != RowsWritten() || col < 0 || col >= width_) throw std::logic_error("pixels must arrive in row-major order");
 }
 
 void StreamingSurface::Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour /*colour*/) {
-  // The file stores palette entries, which the count gives without a look-up.
+  // The file stores the count's colour, which the count gives: the pass's colour is the window's.
   ExpectPixel(col, row);
-  indexRow_[static_cast<std::size_t>(col)] = PaletteEntryOfCount(n);
-  if (counts_ != nullptr) countRow_[static_cast<std::size_t>(col)] = n;
+  countRow_[static_cast<std::size_t>(col)] = n;
   if (col + 1 == width_) FinishRow();
 }
 
@@ -33,12 +30,11 @@ void StreamingSurface::PlotRow(std::int16_t row, std::span<const EscapeCount> co
     return;
   }
   // A shorter row is the start of the last one, plotted before an error.
-  std::transform(counts.begin(), counts.end(), indexRow_.begin(), PaletteEntryOfCount);
-  if (counts_ != nullptr) std::copy(counts.begin(), counts.end(), countRow_.begin());
+  std::copy(counts.begin(), counts.end(), countRow_.begin());
 }
 
 void StreamingSurface::FinishRow() {
-  picture_.WriteRow(indexRow_);
+  picture_.WriteCountRow(countRow_);
   if (counts_ != nullptr) counts_->WriteRow(countRow_);
   RowDone();
 }

@@ -38,8 +38,7 @@ class StreamingSurface final : public PlotSurface {
   int height_;
   PngRowWriter& picture_;
   CountMapWriter* counts_;
-  std::vector<std::uint8_t> indexRow_;
-  std::vector<EscapeCount> countRow_;
+  std::vector<EscapeCount> countRow_;  // the row being plotted pixel by pixel
   // Written only by the plotting thread; atomic so that a progress display may read it.
   std::atomic<int> rowsWritten_ = 0;
 };
