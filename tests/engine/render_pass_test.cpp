@@ -1,11 +1,15 @@
+#include <cfenv>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/fractal.h"
+#include "engine/repeated_coordinates.h"
 #include "platform/picture.h"
 #include "tests/support/default_views.h"
 #include "tests/support/recording_surface.h"
@@ -192,6 +196,43 @@ TEST(RenderPass, ColumnCounterOverflowsAfterTheLastColumnOfWidth32768) {
     EXPECT_EQ(error, RunTimeError(ErrorCause::Overflow, InPass{PassQuantity::ColumnCounter}));
   }
   EXPECT_EQ(surface.plots.size(), 32768U);
+}
+
+}  // namespace
+}  // namespace tobrisk
+
+namespace tobrisk {
+namespace {
+
+// Neighbours that the pass maps to one coordinate, counted as the pass maps them.
+TEST(RepeatedCoordinates, CountNeighboursThatShareACoordinate) {
+  struct Case {
+    const char* name;
+    DrawParameters params;
+    int width, height;
+    std::optional<std::pair<int, int>> repeated;  // columns, rows; empty when mapping faults
+  };
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  const Case cases[] = {
+      {"the start-up view resolves every pixel", test::DefaultMandelbrot(), 320, 200, std::pair{0, 0}},
+      {"equal bounds repeat every column but the first", {1.0F, 1.0F, -1.0F, 1.0F, 100, 0, 0, FractalKind::Julia}, 8,
+       4, std::pair{7, 0}},
+      {"a view a few units in the last place wide",
+       {0.5F, std::nextafter(0.5F, 1.0F), 0.25F, std::nextafter(std::nextafter(0.25F, 1.0F), 1.0F), 50, 0, 0,
+        FractalKind::Mandelbrot},
+       10, 8, std::pair{8, 5}},  // halfway points go to the even neighbour
+      {"an infinite bound faults, and says nothing", {0.0F, kInf, 0.0F, 1.0F, 100, 0, 0, FractalKind::Mandelbrot}, 4, 4,
+       std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const std::optional<RepeatedCoordinates> counted = CountRepeatedCoordinates(c.params, c.width, c.height);
+    ASSERT_EQ(counted.has_value(), c.repeated.has_value()) << c.name;
+    if (counted) {
+      EXPECT_EQ(counted->columns, c.repeated->first) << c.name;
+      EXPECT_EQ(counted->rows, c.repeated->second) << c.name;
+    }
+  }
+  EXPECT_EQ(std::fetestexcept(FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID), 0) << "no condition left for the pass";
 }
 
 }  // namespace

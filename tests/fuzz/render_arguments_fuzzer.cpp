@@ -13,6 +13,7 @@
 
 #include "platform/number_text.h"
 #include "tests/fuzz/slow_number_reading.h"
+#include "tools/colour/palettes.h"
 #include "tools/render/render_options.h"
 
 namespace {
@@ -44,6 +45,10 @@ std::vector<std::string> AsArguments(const RenderOptions& options) {
                                      "--size=" + std::to_string(options.width) + "x" + std::to_string(options.height),
                                      "--output=" + options.output};
   if (options.counts) arguments.push_back("--counts=" + *options.counts);
+  arguments.push_back("--palette=" + options.palette);
+  if (options.cycle) arguments.push_back("--cycle=" + *options.cycle);
+  if (options.inside) arguments.push_back("--inside=" + *options.inside);
+  if (options.threads != 0) arguments.push_back("--threads=" + std::to_string(options.threads));
   if (options.progress != ProgressMode::Auto) {
     arguments.emplace_back(options.progress == ProgressMode::Always ? "--progress" : "--quiet");
   }
@@ -53,7 +58,8 @@ std::vector<std::string> AsArguments(const RenderOptions& options) {
 bool Same(const RenderOptions& a, const RenderOptions& b) {
   return a.kind == b.kind && a.XMin == b.XMin && a.XMax == b.XMax && a.YMin == b.YMin && a.YMax == b.YMax &&
          a.MaxIter == b.MaxIter && a.P == b.P && a.Q == b.Q && a.width == b.width &&
-         a.height == b.height && a.output == b.output && a.counts == b.counts && a.progress == b.progress;
+         a.height == b.height && a.output == b.output && a.counts == b.counts && a.progress == b.progress &&
+         a.palette == b.palette && a.cycle == b.cycle && a.inside == b.inside && a.threads == b.threads;
 }
 
 ParsedArguments Parse(const std::vector<std::string>& texts) {
@@ -91,6 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Fail("accepted a size of " + std::to_string(options->width) + "x" + std::to_string(options->height));
   }
   if (options->output.empty()) Fail("accepted an empty output name");
+  if (!FindPalette(options->palette)) Fail("accepted the palette \"" + options->palette + "\"");
+  if (options->inside && !ParseColour(*options->inside)) Fail("accepted the colour \"" + *options->inside + "\"");
+  if (options->threads < 0 || options->threads > kMaxThreads) Fail("accepted " + std::to_string(options->threads) + " threads");
+  if (const Colouring colouring = ColouringOf(*options); colouring.cycle < 1 || colouring.cycle > 32767) {
+    Fail("accepted a cycle of " + std::to_string(colouring.cycle));
+  }
   if (options->counts && (options->counts->empty() || *options->counts == options->output || *options->counts == "-")) {
     Fail("accepted a count map that is no file of its own");
   }

@@ -1,3 +1,5 @@
+#include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -5,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/colour/palettes.h"
 #include "tools/render/render_options.h"
 #include "tests/support/test_names.h"
 
@@ -64,6 +67,87 @@ TEST(RenderArguments, HelpWinsOverEverythingElse) {
   }
 }
 
+TEST(RenderArguments, TheNewOptionsKeepWhatWasTyped) {
+  const auto options = std::get<RenderOptions>(Parse({"--palette", "ocean", "--cycle=96", "--inside", "#FfF",
+                                                      "--threads", "3", "-o", "picture"}));
+  EXPECT_EQ(options.palette, "ocean");
+  EXPECT_EQ(options.cycle, "96");
+  EXPECT_EQ(options.inside, "#FfF");
+  EXPECT_EQ(options.threads, 3);
+  EXPECT_EQ(options.output, "picture") << "a name without an extension is taken as it is";
+  const Colouring colouring = ColouringOf(options);
+  EXPECT_EQ(colouring.palette.name, "ocean");
+  EXPECT_EQ(colouring.cycle, 96);
+  EXPECT_EQ(colouring.inside, (Colour{255, 255, 255}));
+  EXPECT_TRUE(std::holds_alternative<PalettesRequested>(Parse({"--list-palettes"})));
+  for (const NamedPalette& palette : AllPalettes()) {
+    EXPECT_NE(PaletteList().find(palette.name), std::string::npos) << palette.name;
+    EXPECT_NE(RenderUsage("tobrisk-render").find(palette.name), std::string::npos) << palette.name;
+  }
+}
+
+TEST(Colours, ReadAsTypedOrRefused) {
+  struct Case {
+    std::string_view text;
+    std::optional<Colour> colour;
+  };
+  const Case cases[] = {
+      {"#000000", Colour{0, 0, 0}},   {"#FfA500", Colour{255, 165, 0}}, {"#abc", Colour{0xAA, 0xBB, 0xCC}},
+      {"white", Colour{255, 255, 255}}, {"black", Colour{0, 0, 0}},     {"#12345", std::nullopt},
+      {"123456", std::nullopt},       {"#12345g", std::nullopt},        {"#", std::nullopt},
+      {"", std::nullopt},             {"White", std::nullopt},          {"#1234567", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseColour(c.text), c.colour) << '"' << c.text << '"';
+}
+
+TEST(Colours, GradientsPassThroughTheirStopsAndWrapAround) {
+  const std::array<Colour, 2> stops{{{0, 0, 0}, {255, 255, 255}}};
+  EXPECT_EQ(GradientColour(stops, 0, 10), (Colour{0, 0, 0}));
+  EXPECT_EQ(GradientColour(stops, 5, 10), (Colour{255, 255, 255})) << "half a turn reaches the second stop";
+  EXPECT_EQ(GradientColour(stops, 1, 4), (Colour{128, 128, 128})) << "halfway between rounds up";
+  EXPECT_EQ(GradientColour(stops, 3, 4), (Colour{128, 128, 128})) << "the way back to the first stop";
+  EXPECT_EQ(GradientColour(stops, 0, 1), (Colour{0, 0, 0})) << "a turn of one step";
+}
+
+// The centre form becomes the bound texts a user would type into the window.
+struct CentredView {
+  const char* name;
+  std::vector<std::string_view> arguments;
+  std::vector<std::string> bounds;  // X Min, X Max, Y Min, Y Max
+};
+
+void PrintTo(const CentredView& c, std::ostream* os) { *os << c.name; }
+
+class CentredViews : public testing::TestWithParam<CentredView> {};
+
+TEST_P(CentredViews, BecomeBoundsWithSquarePixels) {
+  const CentredView& c = GetParam();
+  std::vector<std::string_view> arguments = c.arguments;
+  arguments.insert(arguments.end(), {"-o", "a.png"});
+  const ParsedArguments parsed = Parse(arguments);
+  const auto* options = std::get_if<RenderOptions>(&parsed);
+  ASSERT_NE(options, nullptr) << std::get<UsageError>(parsed).message;
+  EXPECT_EQ((std::vector<std::string>{options->XMin, options->XMax, options->YMin, options->YMax}), c.bounds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CentredViews,
+    testing::Values(
+        CentredView{"the start-up view's centre and width on 320x200", {"--centre", "-0.5,0", "--width", "4"},
+                    {"-2.5", "1.5", "-1.25", "1.25"}},
+        CentredView{"the American spelling, after the size", {"--center=0,0", "--width=3", "--size", "640x360"},
+                    {"-1.5", "1.5", "-0.84375", "0.84375"}},
+        CentredView{"a width alone keeps the preset's centre", {"--width", "0.5", "--size", "100x100"},
+                    {"-0.75", "-0.25", "-0.25", "0.25"}},
+        CentredView{"a centre alone keeps the preset's width", {"--julia", "--centre", "1,-1", "--size", "300x300"},
+                    {"-0.5", "2.5", "-2.5", "0.5"}},
+        CentredView{"texts that read back as the doubles computed",
+                    {"--centre", "0.1,0.2", "--width", "0.3", "--size", "3x2"},
+                    {"-0.04999999999999999", "0.25", "0.10000000000000002", "0.3"}},
+        CentredView{"a deep zoom", {"--centre", "-0.7435,0.1314", "--width", "1e-7", "--size", "1000x500"},
+                    {"-0.7435000500000001", "-0.74349995", "0.131399975", "0.13140002499999998"}}),
+    [](const testing::TestParamInfo<CentredView>& info) { return test::TestNameOf(info.param.name); });
+
 struct Refusal {
   std::vector<std::string_view> arguments;
   std::string_view mentions;
@@ -111,7 +195,28 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{{"--julia=1", "-o", "a.png"}, "--julia"},
                     Refusal{{"--quiet=yes", "-o", "a.png"}, "--quiet"},
                     Refusal{{"--progress=1", "-o", "a.png"}, "--progress"}, Refusal{{"--zoom", "2", "-o", "a.png"}, "--zoom"},
-                    Refusal{{"--xmin", "1"}, "-o"}, Refusal{{"-o", "a.png", "--counts", "a.png"}, "--counts"}),
+                    Refusal{{"--xmin", "1"}, "-o"}, Refusal{{"-o", "a.png", "--counts", "a.png"}, "--counts"},
+                    Refusal{{"--centre", "1", "-o", "a.png"}, "--centre"},
+                    Refusal{{"--centre", "a,b", "-o", "a.png"}, "--centre"},
+                    Refusal{{"--center", "1,2,3", "-o", "a.png"}, "--center"},
+                    Refusal{{"--width", "0", "-o", "a.png"}, "--width"},
+                    Refusal{{"--width", "-1", "-o", "a.png"}, "--width"},
+                    Refusal{{"--width", "inf", "-o", "a.png"}, "--width"},
+                    Refusal{{"--width", "1e999", "-o", "a.png"}, "--width"},
+                    Refusal{{"--xmin", "-1", "--centre", "0,0", "-o", "a.png"}, "not both"},
+                    Refusal{{"--width", "2", "--ymax", "1", "-o", "a.png"}, "not both"},
+                    Refusal{{"--centre", "1e308,0", "--width", "1.7e308", "-o", "a.png"}, "--centre and --width"},
+                    Refusal{{"--centre", "1e999,0", "-o", "a.png"}, "--centre and --width"},
+                    Refusal{{"--cycle", "0", "-o", "a.png"}, "--cycle"},
+                    Refusal{{"--cycle", "32768", "-o", "a.png"}, "--cycle"},
+                    Refusal{{"--palette", "nosuch", "-o", "a.png"}, "--palette"},
+                    Refusal{{"--inside", "#12345", "-o", "a.png"}, "--inside"},
+                    Refusal{{"--inside", "#12345g", "-o", "a.png"}, "--inside"},
+                    Refusal{{"--threads", "0", "-o", "a.png"}, "--threads"},
+                    Refusal{{"--threads", "100000", "-o", "a.png"}, "--threads"},
+                    Refusal{{"--list-palettes=all"}, "--list-palettes"},
+                    Refusal{{"-o", "picture.jpg"}, "writes PNG"}, Refusal{{"-o", "dir/shot.JPEG"}, "writes PNG"},
+                    Refusal{{"--output=a.webp"}, "writes PNG"}, Refusal{{"-o", "counts.pgm"}, "writes PNG"}),
     [](const testing::TestParamInfo<Refusal>& info) { return test::TestNameOf(Joined(info.param.arguments)); });
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -22,11 +23,14 @@
 #include "platform/picture.h"
 #include "tests/support/default_views.h"
 #include "tests/support/png_file.h"
+#include "tests/support/recording_surface.h"
 #include "tests/support/render_tool_folder.h"
 #include "tests/support/terminal_run.h"
 #include "tests/support/tool_run.h"
 #include "tobrisk/version.h"
+#include "tools/colour/palettes.h"
 #include "tools/png/png_rows.h"
+#include "tools/render/render_options.h"
 #include "tools/render/streaming_surface.h"
 #include "ui/draw_command.h"
 
@@ -56,6 +60,13 @@ TEST_F(RenderTool, PicturesMatchTheDrawCommand) {
       {"a picture of several deflated blocks and an odd width",
        {"--size", "3001x1500", "--xmin", "-1.5", "--xmax", "0.5", "--ymin", "-1", "--ymax", "1", "--iterations", "50"},
        {"-1.5", "0.5", "-1", "1", "50", "0.3", "0.6"}, 3001, 1500},
+      // The centre form is exactly the four texts it becomes, typed into the window.
+      {"a view by centre and width", {"--centre", "-0.5,0", "--width", "4", "--size", "320x200"},
+       {"-2.5", "1.5", "-1.25", "1.25", "100", "0.3", "0.6"}, 320, 200},
+      {"a view by centre and width of an odd shape",
+       {"--centre", "0.1,0.2", "--width", "0.3", "--size", "33x22", "--iterations", "60"},
+       {"-0.04999999999999999", "0.25", "0.10000000000000002", "0.3", "60", "0.3", "0.6"}, 33, 22},
+      {"the window's palette named", {"--palette", "window"}, test::kStartTexts, 320, 200},
   };
   for (const Case& c : cases) {
     const fs::path png = folder_ / "picture.png";
@@ -133,6 +144,104 @@ TEST_F(RenderTool, JuliaWithCountsMatchesTheDrawCommand) {
   EXPECT_TRUE(someSlowPixel);
 }
 
+TEST_F(RenderTool, PicturesAreTheSameForAnyNumberOfThreads) {
+  const std::vector<std::string> view{"--centre", "-0.7435,0.1314", "--width", "0.002", "--size", "301x203",
+                                      "--iterations", "700", "--palette", "fire"};
+  const auto render = [&](const std::vector<std::string>& threads) {
+    std::vector<std::string> arguments = view;
+    arguments.insert(arguments.end(), threads.begin(), threads.end());
+    arguments.insert(arguments.end(), {"-o", (folder_ / "threads.png").string()});
+    const ToolRun run = Run(arguments);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return ReadFile(folder_ / "threads.png");
+  };
+  const std::string everyCore = render({});
+  ASSERT_FALSE(everyCore.empty());
+  for (const char* threads : {"1", "2", "3"}) {
+    EXPECT_EQ(render({"--threads", threads}), everyCore) << "--threads " << threads;
+  }
+}
+
+// Colour maps counts and nothing else: each pixel's colour is its count's in
+// the palette chosen, and the PNG is indexed while its colours fit 256 entries.
+TEST_F(RenderTool, PalettesColourEachCountAsChosen) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::uint8_t bitDepth, colourType;  // from the IHDR: 3 is indexed, 2 is RGB
+  };
+  const Case cases[] = {
+      {"the window's palette", {}, 4, 3},
+      {"the window's palette with an inside colour", {"--inside", "#123456"}, 4, 3},
+      {"a gradient of the default cycle", {"--palette", "ocean"}, 8, 3},
+      {"a gradient that fits a palette of 16", {"--palette", "grey", "--cycle", "15", "--inside", "white"}, 4, 3},
+      {"the longest gradient that fits a palette", {"--palette", "rainbow", "--cycle", "255"}, 8, 3},
+      {"a gradient too long for a palette", {"--palette", "fire", "--cycle", "256", "--inside", "#f0f"}, 8, 2},
+  };
+  constexpr int kWidth = 97;
+  constexpr int kHeight = 61;
+  constexpr std::int16_t kMaxIter = 300;
+  test::RecordingSurface counted(kWidth, kHeight);
+  const FieldTexts texts{"-2.5", "1.5", "-1.5", "1.5", "300", "0.3", "0.6"};
+  Draw(texts, true, counted);
+  ASSERT_EQ(counted.plots.size(), static_cast<std::size_t>(kWidth * kHeight));
+  for (const Case& c : cases) {
+    const fs::path png = folder_ / "palette.png";
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"--iterations", "300", "--size", "97x61", "-o", png.string()});
+    const ToolRun run = Run(arguments);
+    ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+    const std::string bytes = ReadFile(png);
+    ASSERT_GT(bytes.size(), 26U);
+    EXPECT_EQ(static_cast<std::uint8_t>(bytes[24]), c.bitDepth) << c.name;
+    EXPECT_EQ(static_cast<std::uint8_t>(bytes[25]), c.colourType) << c.name;
+    std::string problem;
+    const std::optional<Picture> written = ReadPng(png, &problem);
+    ASSERT_TRUE(written.has_value()) << c.name << ": " << problem;
+    const Colouring colouring = ColouringOf(std::get<RenderOptions>(ParseRenderArguments(
+        std::vector<std::string_view>(arguments.begin(), arguments.end()))));
+    const int cycle = colouring.cycle;
+    bool sawInside = false;
+    for (const test::RecordingSurface::Plotted& p : counted.plots) {
+      const bool inside = p.n > kMaxIter;
+      sawInside = sawInside || inside;
+      Colour expected = Palette16[static_cast<std::size_t>(p.n % 15 + 1)];
+      if (!colouring.palette.IsWindows()) expected = GradientColour(colouring.palette.stops, p.n % cycle, cycle);
+      if (inside && (colouring.inside || !colouring.palette.IsWindows())) {
+        expected = colouring.inside.value_or(Colour{0, 0, 0});
+      }
+      ASSERT_EQ(written->At(p.col, p.row), expected) << c.name << " at " << p.col << "," << p.row << " n=" << p.n;
+    }
+    EXPECT_TRUE(sawInside) << "the view must hold points of the set";
+  }
+}
+
+TEST_F(RenderTool, AViewNarrowerThanSinglesResolveWarnsAndStillDraws) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string warning;  // empty: none
+  };
+  const Case cases[] = {
+      {"a view 1e-7 wide", {"--centre", "-0.7435,0.1314", "--width", "1e-7", "--size", "1000x500"},
+       "tobrisk-render: warning: the view is narrower than single precision resolves: 997 of 1000 columns repeat "
+       "their neighbour's x and 496 of 500 rows repeat their neighbour's y\n"},
+      {"columns alone", {"--xmin", "1", "--xmax", "1", "--size", "8x4"},
+       "tobrisk-render: warning: the view is narrower than single precision resolves: 7 of 8 columns repeat their "
+       "neighbour's x\n"},
+      {"--quiet silences it", {"--centre", "0.3,0.1", "--width", "1e-8", "-q"}, ""},
+      {"an ordinary view", {"--centre", "0.3,0.1", "--width", "1e-3"}, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"-o", (folder_ / "deep.png").string()});
+    const ToolRun run = Run(arguments);
+    EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
+    EXPECT_EQ(run.err, c.warning) << c.name;
+    EXPECT_TRUE(ReadPng(folder_ / "deep.png").has_value()) << c.name;
+  }
+}
+
 TEST_F(RenderTool, StandardOutputReceivesThePng) {
   const ToolRun run = Run({"--size", "8x4", "-o", "-"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -150,6 +259,9 @@ TEST_F(RenderTool, DrawingErrorsLeaveExistingFilesUntouched) {
        "largest single (about 3.4e38).\n"},
       {{"--iterations", "40000"}, "Overflow: Iterations must lie between -32768 and 32767"},
       {{"--xmin", "0", "--xmax", "8e10", "--size", "16x4"}, "at pixel (1, 0)"},
+      {{"--iterations", "32767"},
+       "the iteration count passed 32767. Iterations 32766 is the largest limit at which points that never escape "
+       "can be drawn\n"},
   };
   const fs::path png = folder_ / "keep.png";
   const fs::path pgm = folder_ / "keep.pgm";
@@ -264,6 +376,10 @@ TEST_F(RenderTool, ProgressShowsOnlyWhereWanted) {
        {"--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin", "0.1",
         "--ymax", "0.11"},
        ProgressCase::Terminal, ProgressCase::ShownIfSlow, 0, ""},
+      {"--progress into a file logs a long render to its last row",
+       {"--progress", "--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin",
+        "0.1", "--ymax", "0.11"},
+       ProgressCase::File, ProgressCase::Shown, 0, ""},
       {"a render of a few seconds into a file shows nothing",
        {"--size", "1000x3000", "--iterations", "20000", "--xmin", "-0.75", "--xmax", "-0.74", "--ymin", "0.1",
         "--ymax", "0.11"},
@@ -311,6 +427,19 @@ TEST_F(RenderTool, ProgressShowsOnlyWhereWanted) {
     } else {
       EXPECT_EQ(rest.find('\x1b'), std::string::npos) << c.name << ": a file needs no terminal controls";
       EXPECT_TRUE(rest.ends_with("\n")) << c.name;
+      // A log: no line twice, and a last line that says the render is whole.
+      std::vector<std::string> lines;
+      for (std::size_t from = 0, end; (end = rest.find('\n', from)) != std::string::npos; from = end + 1) {
+        lines.push_back(rest.substr(from, end - from));
+      }
+      std::vector<std::string> distinct = lines;
+      std::sort(distinct.begin(), distinct.end());
+      EXPECT_EQ(std::unique(distinct.begin(), distinct.end()), distinct.end()) << c.name << ": " << rest;
+      if (c.status == 0 && !lines.empty()) {
+        const std::string rows = lines.back().substr(0, lines.back().find(" rows, "));
+        const std::string all = rows.substr(rows.find(" of ") + 4);
+        EXPECT_TRUE(lines.back().starts_with(all + " of " + all + " rows, 100%, ")) << c.name << ": " << rest;
+      }
     }
   }
 }

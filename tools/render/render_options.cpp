@@ -128,16 +128,22 @@ struct CentreForm {
   [[nodiscard]] bool Given() const { return centre || width; }
 };
 
-void FillBoundsFromCentre(const CentreForm& form, RenderOptions& options) {
+// False when a bound would lie beyond the doubles: no text could hold it.
+bool FillBoundsFromCentre(const CentreForm& form, RenderOptions& options) {
   const ViewPreset preset = PresetFor(options.kind);
   const double x = form.centre ? TextToNumber(form.centre->first) : (preset.XMin + preset.XMax) / 2;
   const double y = form.centre ? TextToNumber(form.centre->second) : (preset.YMin + preset.YMax) / 2;
   const double width = form.width.value_or(preset.XMax - preset.XMin);
+  const double height = width * options.height / options.width;
+  for (const double bound : {x - width / 2, x + width / 2, y - height / 2, y + height / 2}) {
+    if (!std::isfinite(bound)) return false;
+  }
   BoundTexts bounds = CentredBounds(x, y, width, options.width, options.height);
   options.XMin = std::move(bounds.XMin);
   options.XMax = std::move(bounds.XMax);
   options.YMin = std::move(bounds.YMin);
   options.YMax = std::move(bounds.YMax);
+  return true;
 }
 
 std::string PaletteNames() {
@@ -288,7 +294,9 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
   if (boundsGiven && centreForm.Given()) {
     return Usage("give the view either by --xmin, --xmax, --ymin and --ymax or by --centre and --width, not both");
   }
-  if (centreForm.Given()) FillBoundsFromCentre(centreForm, options);
+  if (centreForm.Given() && !FillBoundsFromCentre(centreForm, options)) {
+    return Usage("--centre and --width give a view whose bounds lie beyond the range of numbers");
+  }
   FillBoundsFromPreset(options);
   return options;
 }
