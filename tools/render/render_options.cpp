@@ -270,6 +270,15 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
       options.threads = *threads;
       continue;
     }
+    if (name == "--shard") {
+      const std::optional<std::string_view> value = takeValue();
+      options.shard = value ? ParseShard(*value) : std::nullopt;
+      if (!options.shard) {
+        return Usage("--shard: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
+                     " a share K/N of a job, with 0 <= K < N, such as 0/3");
+      }
+      continue;
+    }
     if (name == "--counts" || name == "-o" || name == "--output") {
       const std::optional<std::string_view> value = takeValue();
       if (!value || value->empty()) return Usage(std::string(name) + " needs a file name");
@@ -290,6 +299,9 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
   if (!outputGiven) return Usage("no output file: give -o FILE.png (or -o - for standard output)");
   if (options.counts && (*options.counts == options.output || *options.counts == "-")) {
     return Usage("--counts needs a file of its own");
+  }
+  if (options.shard) {
+    return Usage("--shard splits a job of many pieces: a sequence of frames or a pyramid of tiles, not one picture");
   }
   if (boundsGiven && centreForm.Given()) {
     return Usage("give the view either by --xmin, --xmax, --ymin and --ymax or by --centre and --width, not both");

@@ -9,6 +9,7 @@
 #include "engine/types.h"
 #include "tools/colour/picture_colours.h"
 #include "tools/render/progress_line.h"
+#include "tools/render/shard.h"
 
 namespace tobrisk {
 
@@ -29,6 +30,7 @@ struct RenderOptions {
   std::optional<std::string> cycle;
   std::optional<std::string> inside;
   int threads = 0;                    // 0: every core
+  std::optional<Shard> shard;         // this machine's share of a job of many pieces
   std::string output;                 // "-" is standard output
   std::optional<std::string> counts;  // 16-bit PGM of the escape counts
   ProgressMode progress = ProgressMode::Auto;
