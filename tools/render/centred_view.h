@@ -4,6 +4,14 @@
 
 namespace tobrisk {
 
+// A view by its centre and its width in the plane; the height follows the picture's shape.
+struct PlaneView {
+  double x = 0;
+  double y = 0;
+  double width = 0;
+  friend bool operator==(const PlaneView&, const PlaneView&) = default;
+};
+
 // The four bound texts that show a plane `width` wide around (x, y) on a
 // picture of columns x rows with square pixels: the height follows the
 // picture's shape. Computed in double and written so that reading a text

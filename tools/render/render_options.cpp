@@ -138,6 +138,7 @@ bool FillBoundsFromCentre(const CentreForm& form, RenderOptions& options) {
   for (const double bound : {x - width / 2, x + width / 2, y - height / 2, y + height / 2}) {
     if (!std::isfinite(bound)) return false;
   }
+  options.centred = PlaneView{x, y, width};
   BoundTexts bounds = CentredBounds(x, y, width, options.width, options.height);
   options.XMin = std::move(bounds.XMin);
   options.XMax = std::move(bounds.XMax);
@@ -155,6 +156,98 @@ std::string PaletteNames() {
   return names;
 }
 
+// "X,Y,WIDTH": a point and a width above 0, all finite.
+std::optional<PlaneView> ParseZoomEnd(std::string_view text) {
+  const std::size_t comma = text.rfind(',');
+  if (comma == std::string_view::npos) return std::nullopt;
+  const std::optional<std::pair<std::string, std::string>> centre = ParseCentre(text.substr(0, comma));
+  const std::string_view width = text.substr(comma + 1);
+  if (!centre || !IsPlainNumber(width)) return std::nullopt;
+  const PlaneView end{TextToNumber(centre->first), TextToNumber(centre->second), TextToNumber(width)};
+  if (!std::isfinite(end.x) || !std::isfinite(end.y) || !std::isfinite(end.width) || !(end.width > 0)) {
+    return std::nullopt;
+  }
+  return end;
+}
+
+// "A:B", first and last frame, both counted.
+std::optional<FrameRange> ParseFrameRange(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const auto whole = [](std::string_view digits) -> std::optional<int> {
+    int value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc{} || end != digits.data() + digits.size() || value < 0) return std::nullopt;
+    return value;
+  };
+  const std::optional<int> first = whole(text.substr(0, colon));
+  const std::optional<int> last = whole(text.substr(colon + 1));
+  if (!first || !last || *first > *last) return std::nullopt;
+  return FrameRange{*first, *last};
+}
+
+// The options that belong to a sequence as a whole rather than to each of its pictures.
+bool IsSequenceOption(std::string_view name) {
+  return name == "--zoom-to" || name == "--frames" || name == "--views" || name == "--frame-range" ||
+         name == "--keep-existing" || name == "--shard";
+}
+
+// Keeps the arguments of one option, as typed, among the picture's own
+// when the option is one of those; runs however the option's handling ends.
+class PictureArgumentKeeper {
+ public:
+  PictureArgumentKeeper(std::span<const std::string_view> arguments, const std::size_t& at,
+                        std::vector<std::string>& kept)
+      : arguments_(arguments), start_(at), at_(at), kept_(kept) {}
+  PictureArgumentKeeper(const PictureArgumentKeeper&) = delete;
+  PictureArgumentKeeper& operator=(const PictureArgumentKeeper&) = delete;
+  ~PictureArgumentKeeper() {
+    if (!keep_) return;
+    for (std::size_t i = start_; i <= at_ && i < arguments_.size(); ++i) kept_.emplace_back(arguments_[i]);
+  }
+  void Drop() { keep_ = false; }
+
+ private:
+  std::span<const std::string_view> arguments_;
+  std::size_t start_;
+  const std::size_t& at_;
+  std::vector<std::string>& kept_;
+  bool keep_ = true;
+};
+
+// A sequence's checks that need the whole command line.
+std::optional<UsageError> CheckSequence(RenderOptions& options, std::optional<PlaneView> zoomEnd,
+                                        std::optional<int> frames) {
+  SequenceRequest* sequence = options.sequence ? &*options.sequence : nullptr;
+  const bool views = sequence != nullptr && sequence->viewsFile;
+  if (zoomEnd && !frames) return Usage("--zoom-to needs --frames N, the number of frames");
+  if (frames && !zoomEnd) return Usage("--frames needs --zoom-to X,Y,WIDTH, where the zoom ends");
+  if (zoomEnd && views) return Usage("give a sequence either by --zoom-to or by --views, not both");
+  if (zoomEnd) {
+    if (sequence == nullptr) sequence = &options.sequence.emplace();
+    sequence->zoom = SequenceRequest::Zoom{*zoomEnd, *frames};
+  }
+  if (sequence == nullptr) {
+    if (options.shard) {
+      return Usage("--shard splits a job of many pieces: a sequence of frames or a pyramid of tiles, not one picture");
+    }
+    return std::nullopt;
+  }
+  if (!sequence->zoom && !sequence->viewsFile) {
+    return Usage("--frame-range and --keep-existing need a sequence: --zoom-to with --frames, or --views");
+  }
+  if (options.output == "-") {
+    return Usage("a sequence writes a file per frame: give -o a pattern such as frames/zoom-%05d.png");
+  }
+  if (sequence->zoom) {
+    const int last = sequence->zoom->frames - 1;
+    if (sequence->range && sequence->range->last > last) {
+      return Usage("--frame-range: the zoom's frames are 0 ... " + std::to_string(last));
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments) {
@@ -162,7 +255,10 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
   bool outputGiven = false;
   bool boundsGiven = false;
   CentreForm centreForm;
+  std::optional<PlaneView> zoomEnd;
+  std::optional<int> frames;
   for (std::size_t at = 0; at < arguments.size(); ++at) {
+    PictureArgumentKeeper keeper(arguments, at, options.pictureArguments);
     std::string_view name = arguments[at];
     std::optional<std::string_view> inlineValue;
     if (name.starts_with("--")) {
@@ -177,7 +273,8 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
       return arguments[++at];
     };
     const auto flag = [&](std::string_view flagName) { return name == flagName && !inlineValue; };
-    if (inlineValue && (name == "--list-palettes" ||
+    if (IsSequenceOption(name)) keeper.Drop();
+    if (inlineValue && (name == "--list-palettes" || name == "--keep-existing" ||
                         name == "--mandelbrot" || name == "--julia" || name == "--quiet" || name == "--progress")) {
       return Usage(std::string(name) + " takes no value");
     }
@@ -270,6 +367,47 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
       options.threads = *threads;
       continue;
     }
+    if (name == "--zoom-to") {
+      const std::optional<std::string_view> value = takeValue();
+      zoomEnd = value ? ParseZoomEnd(*value) : std::nullopt;
+      if (!zoomEnd) {
+        return Usage("--zoom-to: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
+                     " the zoom's end X,Y,WIDTH: a centre and a width above 0, such as -0.7435,0.1314,1e-4");
+      }
+      continue;
+    }
+    if (name == "--frames") {
+      const std::optional<std::string_view> value = takeValue();
+      frames = value ? ParseCount(*value, kMaxFrames) : std::nullopt;
+      if (!frames) {
+        return Usage("--frames: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
+                     " a number of frames, 1 ... " + std::to_string(kMaxFrames));
+      }
+      continue;
+    }
+    if (name == "--views") {
+      const std::optional<std::string_view> value = takeValue();
+      if (!value || value->empty()) return Usage("--views needs a file of views, one per line");
+      if (!options.sequence) options.sequence.emplace();
+      options.sequence->viewsFile = std::string(*value);
+      continue;
+    }
+    if (name == "--frame-range") {
+      const std::optional<std::string_view> value = takeValue();
+      const std::optional<FrameRange> range = value ? ParseFrameRange(*value) : std::nullopt;
+      if (!range) {
+        return Usage("--frame-range: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
+                     " a range of frames FIRST:LAST, both counted, such as 0:79");
+      }
+      if (!options.sequence) options.sequence.emplace();
+      options.sequence->range = range;
+      continue;
+    }
+    if (flag("--keep-existing")) {
+      if (!options.sequence) options.sequence.emplace();
+      options.sequence->keepExisting = true;
+      continue;
+    }
     if (name == "--shard") {
       const std::optional<std::string_view> value = takeValue();
       options.shard = value ? ParseShard(*value) : std::nullopt;
@@ -300,9 +438,7 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
   if (options.counts && (*options.counts == options.output || *options.counts == "-")) {
     return Usage("--counts needs a file of its own");
   }
-  if (options.shard) {
-    return Usage("--shard splits a job of many pieces: a sequence of frames or a pyramid of tiles, not one picture");
-  }
+  if (std::optional<UsageError> problem = CheckSequence(options, zoomEnd, frames)) return *problem;
   if (boundsGiven && centreForm.Given()) {
     return Usage("give the view either by --xmin, --xmax, --ymin and --ymax or by --centre and --width, not both");
   }

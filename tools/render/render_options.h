@@ -5,13 +5,35 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "engine/types.h"
 #include "tools/colour/picture_colours.h"
+#include "tools/render/centred_view.h"
 #include "tools/render/progress_line.h"
 #include "tools/render/shard.h"
 
 namespace tobrisk {
+
+// Frames first ... last of a sequence, both included.
+struct FrameRange {
+  int first = 0;
+  int last = 0;
+  friend bool operator==(const FrameRange&, const FrameRange&) = default;
+};
+
+// Many pictures instead of one: a zoom from the view given to another, or
+// the views of a file, one per line.
+struct SequenceRequest {
+  struct Zoom {
+    PlaneView end;
+    int frames = 0;
+  };
+  std::optional<Zoom> zoom;
+  std::optional<std::string> viewsFile;
+  std::optional<FrameRange> range;
+  bool keepExisting = false;  // frames whose file already holds their view are not drawn again
+};
 
 // Everything one run of the renderer draws and writes. The seven field texts
 // are kept as texts so that the Draw command reads them exactly as the window
@@ -20,6 +42,7 @@ namespace tobrisk {
 struct RenderOptions {
   FractalKind kind = FractalKind::Mandelbrot;
   std::string XMin, XMax, YMin, YMax;
+  std::optional<PlaneView> centred;   // the view as given by centre and width, if it was
   std::string MaxIter = "100";
   std::string P = "0.3";
   std::string Q = "0.6";
@@ -31,6 +54,10 @@ struct RenderOptions {
   std::optional<std::string> inside;
   int threads = 0;                    // 0: every core
   std::optional<Shard> shard;         // this machine's share of a job of many pieces
+  std::optional<SequenceRequest> sequence;
+  // The arguments that say how each picture is drawn and named (all but the
+  // sequence's own), in order: a line of a views file is read after them.
+  std::vector<std::string> pictureArguments;
   std::string output;                 // "-" is standard output
   std::optional<std::string> counts;  // 16-bit PGM of the escape counts
   ProgressMode progress = ProgressMode::Auto;
@@ -48,6 +75,7 @@ using ParsedArguments = std::variant<RenderOptions, HelpRequested, VersionReques
 
 // Parses the arguments after the program name. Values must be plain decimal
 // numbers in their entirety; a negative value may follow its option after a space.
+// A views file is named, not read.
 [[nodiscard]] ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments);
 
 [[nodiscard]] std::string RenderUsage(std::string_view program);
@@ -60,6 +88,8 @@ using ParsedArguments = std::variant<RenderOptions, HelpRequested, VersionReques
 
 // The most threads --threads accepts.
 inline constexpr int kMaxThreads = 1024;
+// The most frames a zoom may have.
+inline constexpr int kMaxFrames = 1000000;
 
 // The text with each control character shown as \xHH, for messages that
 // repeat what a user typed: such characters could act on the terminal or split the line.

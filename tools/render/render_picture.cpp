@@ -4,18 +4,13 @@
 #include <atomic>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/fast_pass.h"
 #include "engine/repeated_coordinates.h"
-#include "tools/colour/picture_colours.h"
-#include "tools/count_map/count_map.h"
-#include "tools/png/png_rows.h"
+#include "tools/render/picture_files.h"
 #include "tools/render/progress_line.h"
-#include "tools/render/streaming_surface.h"
-#include "tools/safe_output/output_file.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {
@@ -42,11 +37,11 @@ void WarnOfRepeatedCoordinates(std::string_view program, const DrawParameters& p
   std::cerr << warning << '\n';
 }
 
+}  // namespace
+
 FieldTexts TextsOf(const RenderOptions& options) {
   return {options.XMin, options.XMax, options.YMin, options.YMax, options.MaxIter, options.P, options.Q};
 }
-
-}  // namespace
 
 void RenderPicture(const RenderOptions& options) {
   const ProgressMode progressMode = UsableProgressMode(options.progress);
@@ -56,15 +51,8 @@ void RenderPicture(const RenderOptions& options) {
   const DrawParameters params = ReadDrawParameters(texts, mandelbrot);
   if (options.progress != ProgressMode::Never) WarnOfRepeatedCoordinates(kProgram, params, options);
 
-  OutputFile picture(options.output);
-  std::optional<OutputFile> counts;
-  if (options.counts) counts.emplace(*options.counts);
-
-  PngRowWriter png(picture.Stream(), options.output, options.width, options.height,
-                   ColoursFor(ColouringOf(options), params.MaxIter), PngDeflate{.threads = options.threads});
-  std::optional<CountMapWriter> countMap;
-  if (counts) countMap.emplace(counts->Stream(), *options.counts, options.width, options.height);
-  StreamingSurface surface(options.width, options.height, png, countMap ? &*countMap : nullptr);
+  PictureFiles files(options, params, options.threads);
+  StreamingSurface& surface = files.Surface();
   std::atomic<int> rowsCounted = 0;
   std::atomic<bool> failed = false;
   // Gone, and its line cleared or finished, before any message about the render.
@@ -83,11 +71,7 @@ void RenderPicture(const RenderOptions& options) {
     throw;
   }
 
-  png.Finish();
-  picture.Finish();
-  if (counts) counts->Finish();
-  // Both files are complete before either replaces anything, and they replace together.
-  OutputFile::CommitTogether({&picture, counts ? &*counts : nullptr});
+  files.Commit();
 }
 
 }  // namespace tobrisk
