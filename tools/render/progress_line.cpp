@@ -18,7 +18,14 @@ using std::chrono::milliseconds;
 
 constexpr std::string_view kClearLine = "\r\x1b[K";
 
-// M:SS, or H:MM:SS from an hour on.
+// Only the foreground job draws on the terminal: a render sent to the
+// background must not write over what the user types next.
+bool InForeground(int fd) { return ::tcgetpgrp(fd) == ::getpgrp(); }
+
+int Percent(std::int64_t done, std::int64_t all) { return static_cast<int>(done * 100 / std::max<std::int64_t>(all, 1)); }
+
+}  // namespace
+
 std::string Duration(std::int64_t seconds) {
   const auto twoDigits = [](std::int64_t value) {
     return std::string(value < 10 ? "0" : "") + std::to_string(value);
@@ -29,31 +36,21 @@ std::string Duration(std::int64_t seconds) {
   return std::to_string(minutes) + ":" + twoDigits(seconds % 60);
 }
 
-// Only the foreground job draws on the terminal: a render sent to the
-// background must not write over what the user types next.
-bool InForeground(int fd) { return ::tcgetpgrp(fd) == ::getpgrp(); }
-
-int Percent(int rowsDone, int rows) {
-  return static_cast<int>(std::int64_t{rowsDone} * 100 / std::max(rows, 1));
+std::string TimeLeft(std::int64_t done, std::int64_t all, milliseconds elapsed) {
+  if (done <= 0 || done >= all) return {};
+  // Rounded up: "0:00 left" would claim the job is as good as done.
+  const std::int64_t remainingMs = elapsed.count() * (all - done) / done;
+  return ", about " + Duration((remainingMs + 999) / 1000) + " left";
 }
-
-}  // namespace
 
 std::string FormatProgress(int rowsDone, int rows, milliseconds elapsed) {
-  const std::int64_t done = rowsDone;
-  const std::int64_t all = rows > 0 ? rows : 1;
-  std::string text = std::to_string(rowsDone) + " of " + std::to_string(rows) + " rows, " +
-                     std::to_string(Percent(rowsDone, rows)) + "%, " + Duration(elapsed.count() / 1000) + " elapsed";
-  if (done > 0 && done < all) {
-    // Rounded up: "0:00 left" would claim the render is as good as done.
-    const std::int64_t remainingMs = elapsed.count() * (all - done) / done;
-    text += ", about " + Duration((remainingMs + 999) / 1000) + " left";
-  }
-  return text;
+  return std::to_string(rowsDone) + " of " + std::to_string(rows) + " rows, " +
+         std::to_string(Percent(rowsDone, rows)) + "%, " + Duration(elapsed.count() / 1000) + " elapsed" +
+         TimeLeft(rowsDone, std::max(rows, 1), elapsed);
 }
 
-ProgressLine::ProgressLine(int fd, int rows, std::function<int()> rowsDone, Timing timing)
-    : fd_(fd), rows_(rows), rowsDone_(std::move(rowsDone)), timing_(timing), onTerminal_(::isatty(fd) == 1),
+ProgressLine::ProgressLine(int fd, std::function<State()> state, Format format, Timing timing)
+    : fd_(fd), state_(std::move(state)), format_(std::move(format)), timing_(timing), onTerminal_(::isatty(fd) == 1),
       start_(std::chrono::steady_clock::now()) {
   // Shown from the start means before the first row, however quick the render.
   if (timing_.firstShown.count() <= 0) Show();
@@ -90,11 +87,11 @@ void ProgressLine::Log(bool last) {
   constexpr int kPercentStep = 5;
   constexpr std::chrono::seconds kQuietest{10};
   const auto now = std::chrono::steady_clock::now();
-  const int done = rowsDone_();
-  const int percent = Percent(done, rows_);
+  const State state = state_();
+  const int percent = Percent(state.done, state.all);
   const bool due = loggedPercent_ < 0 || percent - loggedPercent_ >= kPercentStep || now - loggedAt_ >= kQuietest;
   if (!due && !last) return;
-  std::string text = FormatProgress(done, rows_, std::chrono::duration_cast<milliseconds>(now - start_));
+  std::string text = format_(state, std::chrono::duration_cast<milliseconds>(now - start_));
   if (text == logged_) return;
   Write(text + "\n");
   logged_ = std::move(text);
@@ -108,7 +105,7 @@ void ProgressLine::Show() {
     return;
   }
   const auto elapsed = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start_);
-  std::string text = FormatProgress(rowsDone_(), rows_, elapsed);
+  std::string text = format_(state_(), elapsed);
   if (!InForeground(fd_)) return;
   // A line wider than the terminal would wrap, and the carriage return would
   // then redraw only its last part.
@@ -136,20 +133,29 @@ ProgressMode UsableProgressMode(ProgressMode asked) {
   return ::fcntl(STDERR_FILENO, F_GETFD) == -1 ? ProgressMode::Never : asked;
 }
 
-std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode, int rows, std::function<int()> rowsDone) {
+std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode, std::function<ProgressLine::State()> state,
+                                                      ProgressLine::Format format) {
   constexpr milliseconds kInterval{250};
   switch (mode) {
     case ProgressMode::Never:
       return nullptr;
     case ProgressMode::Always:
-      return std::make_unique<ProgressLine>(STDERR_FILENO, rows, std::move(rowsDone),
+      return std::make_unique<ProgressLine>(STDERR_FILENO, std::move(state), std::move(format),
                                             ProgressLine::Timing{milliseconds{0}, kInterval});
     case ProgressMode::Auto:
       if (::isatty(STDERR_FILENO) != 1) return nullptr;
-      return std::make_unique<ProgressLine>(STDERR_FILENO, rows, std::move(rowsDone),
+      return std::make_unique<ProgressLine>(STDERR_FILENO, std::move(state), std::move(format),
                                             ProgressLine::Timing{milliseconds{1000}, kInterval});
   }
   return nullptr;
+}
+
+std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode, int rows, std::function<int()> rowsDone) {
+  return ProgressOnStandardError(
+      mode, [rows, rowsDone = std::move(rowsDone)] { return ProgressLine::State{rowsDone(), rows}; },
+      [](ProgressLine::State state, milliseconds elapsed) {
+        return FormatProgress(static_cast<int>(state.done), static_cast<int>(state.all), elapsed);
+      });
 }
 
 }  // namespace tobrisk

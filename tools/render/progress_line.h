@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -32,7 +33,14 @@ class ProgressLine {
     std::chrono::milliseconds interval;
   };
 
-  ProgressLine(int fd, int rows, std::function<int()> rowsDone, Timing timing);
+  // How far a job has come, in any unit, and the words for it.
+  struct State {
+    std::int64_t done = 0;
+    std::int64_t all = 1;
+  };
+  using Format = std::function<std::string(State, std::chrono::milliseconds elapsed)>;
+
+  ProgressLine(int fd, std::function<State()> state, Format format, Timing timing);
   ~ProgressLine();
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -45,8 +53,8 @@ class ProgressLine {
   void Write(const std::string& text) const;
 
   int fd_;
-  int rows_;
-  std::function<int()> rowsDone_;
+  std::function<State()> state_;
+  Format format_;
   Timing timing_;
   bool onTerminal_;
   bool shown_ = false;  // a line is on the terminal that must be cleared
@@ -69,5 +77,14 @@ class ProgressLine {
 // null when there is nothing to show.
 [[nodiscard]] std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode, int rows,
                                                                     std::function<int()> rowsDone);
+// The same for any job: its state and the words for it.
+[[nodiscard]] std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode,
+                                                                    std::function<ProgressLine::State()> state,
+                                                                    ProgressLine::Format format);
+
+// "m:ss", or "h:mm:ss" from an hour on.
+[[nodiscard]] std::string Duration(std::int64_t seconds);
+// ", about 0:03 left" for a job `done` of `all` after `elapsed`; empty before it starts and once it is done.
+[[nodiscard]] std::string TimeLeft(std::int64_t done, std::int64_t all, std::chrono::milliseconds elapsed);
 
 }  // namespace tobrisk

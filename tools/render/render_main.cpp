@@ -14,11 +14,18 @@
 #include "tools/safe_output/output_names.h"
 #include "tools/safe_output/signals.h"
 #include "tools/safe_output/standard_streams.h"
+#include "tools/sequence/render_sequence.h"
+#include "tools/sequence/sequence_plan.h"
 
 namespace tobrisk {
 namespace {
 
 constexpr std::string_view kProgram = "tobrisk-render";
+
+int ReportUsageError(const UsageError& usage) {
+  std::cerr << kProgram << ": " << usage.message << "\nTry '" << kProgram << " --help' for more information.\n";
+  return 2;
+}
 
 int Run(const std::vector<std::string_view>& arguments) {
   ParsedArguments parsed = ParseRenderArguments(arguments);
@@ -31,16 +38,19 @@ int Run(const std::vector<std::string_view>& arguments) {
       options != nullptr && options->counts && NameOneFile(options->output, *options->counts)) {
     parsed = UsageError{"--counts needs a file of its own"};
   }
-  if (const auto* usage = std::get_if<UsageError>(&parsed)) {
-    std::cerr << kProgram << ": " << usage->message << "\nTry '" << kProgram << " --help' for more information.\n";
-    return 2;
-  }
+  if (const auto* usage = std::get_if<UsageError>(&parsed)) return ReportUsageError(*usage);
   if (std::holds_alternative<PalettesRequested>(parsed)) return PrintToStandardOutput(kProgram, PaletteList());
   if (std::holds_alternative<VersionRequested>(parsed)) {
     return PrintToStandardOutput(kProgram, std::string(kProgram) + ' ' + std::string(kVersion) + '\n');
   }
+  const auto& options = std::get<RenderOptions>(parsed);
+  if (options.sequence) {
+    auto plan = SequencePlan::Make(options);
+    if (const auto* usage = std::get_if<UsageError>(&plan)) return ReportUsageError(*usage);
+    return RenderSequence(std::get<SequencePlan>(plan), options);
+  }
   try {
-    RenderPicture(std::get<RenderOptions>(parsed));
+    RenderPicture(options);
     return 0;
   } catch (const std::exception& error) {  // a RunTimeError or a file that could not be written
     // A file's message names its path as typed, control characters and all.

@@ -1,0 +1,171 @@
+#include "tools/sequence/render_sequence.h"
+
+#include <tbb/blocked_range.h>
+#include <tbb/info.h>
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "engine/fast_pass.h"
+#include "engine/repeated_coordinates.h"
+#include "engine/run_time_error.h"
+#include "tools/render/picture_files.h"
+#include "tools/render/progress_line.h"
+#include "tools/render/render_picture.h"
+#include "ui/draw_command.h"
+
+namespace tobrisk {
+namespace {
+
+constexpr std::string_view kProgram = "tobrisk-render";
+
+// Frames this small gain nothing from more than one thread each: their
+// bands are short, and a pass spread over every core waits at each band
+// for its slowest row. Side by side they keep every core busy on its own.
+constexpr std::int64_t kSmallFramePixels = std::int64_t{1} << 21;
+constexpr int kMostFramesAtOnce = 16;
+
+struct Split {
+  int framesAtOnce = 1;
+  int threadsPerFrame = 0;  // 0: every core
+};
+
+Split SplitCores(int cores, std::int64_t largestFramePixels, std::size_t frames) {
+  if (largestFramePixels > kSmallFramePixels || frames < 2 || cores < 2) return {1, cores};
+  const int atOnce = std::min({cores, kMostFramesAtOnce, static_cast<int>(frames)});
+  return {atOnce, std::max(1, cores / atOnce)};
+}
+
+std::string Megapixels(std::int64_t pixels) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", static_cast<double>(pixels) / 1e6);
+  return text;
+}
+
+// Counts what has been drawn, for the progress line, from every frame's thread.
+struct SequenceProgress {
+  // A frame being drawn: the rows its pass has counted, and its width.
+  struct InFlight {
+    std::atomic<int> rowsCounted = 0;
+    std::atomic<int> width = 0;
+  };
+
+  [[nodiscard]] std::int64_t PixelsDone() const {
+    std::int64_t done = pixelsOfFinishedFrames.load();
+    for (const InFlight& frame : inFlight) {
+      done += std::int64_t{frame.rowsCounted.load(std::memory_order_relaxed)} * frame.width.load();
+    }
+    return std::min(done, pixelsAll);
+  }
+
+  std::int64_t pixelsAll = 0;
+  std::atomic<std::int64_t> pixelsOfFinishedFrames = 0;
+  std::atomic<int> framesFinished = 0;
+  int frames = 0;
+  std::array<InFlight, kMostFramesAtOnce> inFlight;  // one for each frame drawn at once
+};
+
+void WarnOfNarrowFrames(const SequencePlan& plan, const std::vector<int>& frames) {
+  int narrow = 0;
+  int first = -1;
+  for (const int index : frames) {
+    const RenderOptions frame = plan.FrameOptions(index);
+    try {
+      const DrawParameters params = ReadDrawParameters(TextsOf(frame), frame.kind == FractalKind::Mandelbrot);
+      const std::optional<RepeatedCoordinates> repeated = CountRepeatedCoordinates(params, frame.width, frame.height);
+      if (repeated && (repeated->columns > 0 || repeated->rows > 0)) {
+        ++narrow;
+        if (first < 0) first = index;
+      }
+    } catch (const RunTimeError&) {
+      // The frame reports its own error when drawn.
+    }
+  }
+  if (narrow == 0) return;
+  std::cerr << kProgram << ": warning: " << narrow << " of " << frames.size()
+            << " frames are narrower than single precision resolves (the first is frame " << first
+            << "): neighbouring pixels repeat their neighbour's coordinate\n";
+}
+
+}  // namespace
+
+int RenderSequence(const SequencePlan& plan, const RenderOptions& options) {
+  const std::vector<int> frames = plan.FramesToDraw();
+  const ProgressMode progressMode = UsableProgressMode(options.progress);
+  if (options.progress != ProgressMode::Never) WarnOfNarrowFrames(plan, frames);
+
+  SequenceProgress counts;
+  counts.frames = static_cast<int>(frames.size());
+  std::int64_t largest = 0;
+  for (const int index : frames) {
+    const RenderOptions frame = plan.FrameOptions(index);
+    const std::int64_t pixels = std::int64_t{frame.width} * frame.height;
+    counts.pixelsAll += pixels;
+    largest = std::max(largest, pixels);
+  }
+  const int cores = options.threads > 0 ? options.threads : tbb::info::default_concurrency();
+  const Split split = SplitCores(cores, largest, frames.size());
+
+  std::mutex failuresMutex;
+  std::map<int, std::string> failures;  // by frame, so that they are reported in order
+  {
+    const std::unique_ptr<ProgressLine> progress = ProgressOnStandardError(
+        progressMode,
+        [&counts] { return ProgressLine::State{counts.PixelsDone(), std::max<std::int64_t>(counts.pixelsAll, 1)}; },
+        [&counts](ProgressLine::State state, std::chrono::milliseconds elapsed) {
+          return std::to_string(counts.framesFinished.load()) + " of " + std::to_string(counts.frames) + " frames, " +
+                 Megapixels(state.done) + " of " + Megapixels(counts.pixelsAll) + " megapixels, " +
+                 std::to_string(state.done * 100 / state.all) + "%, " + Duration(elapsed.count() / 1000) +
+                 " elapsed" + TimeLeft(state.done, state.all, elapsed);
+        });
+
+    const auto drawFrame = [&](int index) {
+      const RenderOptions frame = plan.FrameOptions(index);
+      // Each of the arena's threads draws one frame at a time.
+      const auto slot = static_cast<std::size_t>(std::max(0, tbb::this_task_arena::current_thread_index()));
+      SequenceProgress::InFlight& inFlight = counts.inFlight[slot % counts.inFlight.size()];
+      inFlight.rowsCounted = 0;
+      inFlight.width = frame.width;
+      try {
+        const FieldTexts texts = TextsOf(frame);
+        const bool mandelbrot = frame.kind == FractalKind::Mandelbrot;
+        const DrawParameters params = ReadDrawParameters(texts, mandelbrot);
+        PictureFiles files(frame, params, split.threadsPerFrame);
+        Draw(texts, mandelbrot, files.Surface(),
+             FastPassOptions{.threads = split.threadsPerFrame, .rowsCounted = &inFlight.rowsCounted});
+        files.Commit();
+      } catch (const std::exception& error) {  // a RunTimeError or a file that could not be written
+        const std::lock_guard lock(failuresMutex);
+        failures.emplace(index, ShowControlCharacters(error.what()));
+      }
+      inFlight.width = 0;
+      counts.pixelsOfFinishedFrames += std::int64_t{frame.width} * frame.height;
+      counts.framesFinished += 1;
+    };
+    tbb::task_arena arena(split.framesAtOnce);
+    arena.execute([&] {
+      tbb::parallel_for(
+          tbb::blocked_range<std::size_t>(0, frames.size(), 1),
+          [&](const tbb::blocked_range<std::size_t>& range) {
+            for (std::size_t at = range.begin(); at < range.end(); ++at) drawFrame(frames[at]);
+          },
+          tbb::simple_partitioner());
+    });
+  }
+  for (const auto& [index, message] : failures) {
+    std::cerr << kProgram << ": frame " << index << ": " << message << '\n';
+  }
+  return failures.empty() ? 0 : 1;
+}
+
+}  // namespace tobrisk
