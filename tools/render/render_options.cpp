@@ -521,6 +521,17 @@ Options:
   -o, --output FILE     the PNG to write; "-" writes it to standard output
   --threads N           threads to draw with, 1 ... 1024 (default: every core;
                         1 draws on one thread); the picture is the same for any N
+  --zoom-to X,Y,WIDTH   draw a zoom: frames from the view given to this centre
+                        and width, zooming by the same factor every frame
+  --frames N            the zoom's number of frames, 1 ... 1000000
+  --views FILE          draw one frame per line of FILE, each line written as
+                        options (--centre -0.75,0.1 --width 0.01 --iterations 500);
+                        blank lines and lines starting with # are skipped
+  --frame-range A:B     draw only frames A ... B of the sequence (both drawn)
+  --shard K/N           draw only the frames whose number is K modulo N
+  --keep-existing       skip a frame whose file already holds its view
+                        (a sequence names its files with a frame number:
+                        -o frames/zoom-%05d.png)
   -q, --quiet           show no progress and no warnings
   --progress            show progress on standard error from the start, even
                         when it is not a terminal (the last of the two wins)
