@@ -29,6 +29,8 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # `make package` and its test: dpkg-shlibdeps, file, lintian; groff checks the manual pages.
 PACKAGES += dpkg-dev file lintian groff-base
+# The test of the recipes that split a sequence over machines runs GNU parallel.
+PACKAGES += parallel
 
 .PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench package deps-arm64 test-arm64 clean
 
