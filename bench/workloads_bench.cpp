@@ -20,6 +20,7 @@
 #include "bench/pixel_iterations.h"
 #include "bench/plain_double_kernel.h"
 #include "bench/plain_float_kernel.h"
+#include "bench/sequence_bench.h"
 #include "bench/summary.h"
 #include "engine/fast_kernels.h"
 #include "engine/fast_pass.h"
@@ -245,6 +246,7 @@ int main(int argc, char** argv) {
   const WindowWorkload window(argc, argv);  // first, so W0 runs before W1
 #endif
   RegisterAll();
+  RegisterSequenceWorkloads();
   MedianKeeper keeper;
   benchmark::RunSpecifiedBenchmarks(&keeper);
   std::printf("\nMedians; reference times marked * were measured on a coarser grid of the same view and scaled by the pixel ratio.\n");
@@ -259,6 +261,7 @@ int main(int argc, char** argv) {
   for (const ToolWorkload& w : ToolWorkloads()) {
     if (const auto line = Summarise(keeper, w.name, w.sample)) PrintSummaryLine(*line);
   }
+  PrintSequenceSummary(keeper);
   if (const auto* plain = keeper.Find("exactness/plain_float"), *exact = keeper.Find("exactness/exact_no_cycles");
       plain && exact) {
     std::printf("exactness plain_float_ms=%.3f exact_no_cycles_ms=%.3f cost=%.2fx\n", plain->ms, exact->ms,
