@@ -22,6 +22,8 @@ template <class... Ts>
 struct Overloaded : Ts... {
   using Ts::operator()...;
 };
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;  // clang 14 does not deduce an aggregate's arguments
 
 std::span<const Colour> PaletteOf(const PictureColours& colours) {
   return std::visit(Overloaded{[](const WindowColours&) { return std::span<const Colour>(Palette16); },
