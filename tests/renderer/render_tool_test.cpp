@@ -22,6 +22,7 @@
 #include "engine/fractal.h"
 #include "platform/picture.h"
 #include "tests/support/default_views.h"
+#include "tests/support/pgm_file.h"
 #include "tests/support/png_file.h"
 #include "tests/support/recording_surface.h"
 #include "tests/support/render_tool_folder.h"
@@ -126,22 +127,23 @@ TEST_F(RenderTool, JuliaWithCountsMatchesTheDrawCommand) {
   EXPECT_EQ(*written, DrawInMemory(texts, false, 97, 61));
 
   // The count map holds n itself: its colour must agree with the picture everywhere.
-  const std::string counts = ReadFile(pgm);
-  const std::string header = "P5\n97 61\n65535\n";
-  ASSERT_EQ(counts.size(), header.size() + 97U * 61U * 2U);
-  ASSERT_EQ(counts.substr(0, header.size()), header);
+  const std::optional<test::CountMapFile> counts = test::ParseCountMap(ReadFile(pgm));
+  ASSERT_TRUE(counts.has_value()) << "not a binary PGM";
+  ASSERT_EQ(counts->width, 97);
+  ASSERT_EQ(counts->height, 61);
   bool someSlowPixel = false;
+  int largest = 0;
   for (int row = 0; row < 61; ++row) {
     for (int col = 0; col < 97; ++col) {
-      const std::size_t at = header.size() + 2U * static_cast<std::size_t>(row * 97 + col);
-      const auto n = static_cast<EscapeCount>((static_cast<unsigned char>(counts[at]) << 8) |
-                                              static_cast<unsigned char>(counts[at + 1]));
+      const auto n = static_cast<EscapeCount>(counts->counts[static_cast<std::size_t>(row * 97 + col)]);
       someSlowPixel = someSlowPixel || n > 255;  // exercises the high byte
+      largest = std::max(largest, static_cast<int>(n));
       ASSERT_EQ(written->At(col, row), Palette16[static_cast<std::size_t>(PaletteIndexFor(n, InPass{}))])
           << col << "," << row << " n=" << n;
     }
   }
   EXPECT_TRUE(someSlowPixel);
+  EXPECT_EQ(counts->maxval, largest) << "a viewer scales the map by its maxval";
 }
 
 TEST_F(RenderTool, PicturesAreTheSameForAnyNumberOfThreads) {

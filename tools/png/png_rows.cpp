@@ -40,7 +40,7 @@ std::size_t RowBytes(std::size_t width, const PictureColours& colours, int bitsP
 }  // namespace
 
 PngRowWriter::PngRowWriter(std::FILE* stream, std::string name, int width, int height, PictureColours colours,
-                           PngDeflate deflate)
+                           PngDeflate deflate, std::span<const RecordText> texts)
     : stream_(stream), name_(std::move(name)), width_(width), height_(height), colours_(std::move(colours)),
       bitsPerEntry_(PaletteOf(colours_).size() <= 16 ? 4 : 8),
       filtered_(1 + RowBytes(static_cast<std::size_t>(width > 0 ? width : 0), colours_, bitsPerEntry_)),
@@ -58,6 +58,12 @@ PngRowWriter::PngRowWriter(std::FILE* stream, std::string name, int width, int h
   header[8] = static_cast<std::uint8_t>(indexed ? bitsPerEntry_ : 8);  // bits per index or per channel
   header[9] = indexed ? 3 : 2;  // indexed colour or RGB; compression, filtering and interlace stay 0
   WriteChunk("IHDR", header);
+  for (const RecordText& text : texts) {
+    std::vector<std::uint8_t> chunk(text.key.begin(), text.key.end());
+    chunk.push_back(0);  // a keyword ends at a NUL; the text runs to the chunk's end
+    chunk.insert(chunk.end(), text.value.begin(), text.value.end());
+    WriteChunk("tEXt", chunk);
+  }
   if (!indexed) return;
   std::vector<std::uint8_t> entries(3 * palette.size());
   for (std::size_t i = 0; i < palette.size(); ++i) {

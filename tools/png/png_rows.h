@@ -11,6 +11,7 @@
 #include "engine/types.h"
 #include "tools/colour/picture_colours.h"
 #include "tools/png/parallel_deflate.h"
+#include "tools/view_record/record_text.h"
 
 namespace tobrisk {
 
@@ -26,9 +27,10 @@ struct PngDeflate {
 // else 8); more colours give 8-bit RGB.
 class PngRowWriter {
  public:
+  // `texts` go into tEXt chunks before the picture's data, in their order.
   // Throws std::invalid_argument for an empty picture, std::runtime_error when the header cannot be written.
   PngRowWriter(std::FILE* stream, std::string name, int width, int height, PictureColours colours = WindowColours{},
-               PngDeflate deflate = {});
+               PngDeflate deflate = {}, std::span<const RecordText> texts = {});
   PngRowWriter(const PngRowWriter&) = delete;
   PngRowWriter& operator=(const PngRowWriter&) = delete;
 

@@ -9,13 +9,16 @@
 
 #include "engine/run_time_error.h"
 #include "tobrisk/version.h"
+#include "tools/render/check_view.h"
 #include "tools/render/render_options.h"
 #include "tools/render/render_picture.h"
+#include "tools/render/view_of_options.h"
 #include "tools/safe_output/output_names.h"
 #include "tools/safe_output/signals.h"
 #include "tools/safe_output/standard_streams.h"
 #include "tools/sequence/render_sequence.h"
 #include "tools/sequence/sequence_plan.h"
+#include "tools/view_record/view_file.h"
 
 namespace tobrisk {
 namespace {
@@ -38,10 +41,24 @@ int Run(const std::vector<std::string_view>& arguments) {
       options != nullptr && options->counts && NameOneFile(options->output, *options->counts)) {
     parsed = UsageError{"--counts needs a file of its own"};
   }
+  if (const auto* options = std::get_if<RenderOptions>(&parsed)) {
+    if (std::optional<std::string> problem = RecordProblem(RecordOfOptions(*options))) {
+      parsed = UsageError{"the view cannot be stored in the files: " + *problem};
+    }
+  }
   if (const auto* usage = std::get_if<UsageError>(&parsed)) return ReportUsageError(*usage);
   if (std::holds_alternative<PalettesRequested>(parsed)) return PrintToStandardOutput(kProgram, PaletteList());
   if (std::holds_alternative<VersionRequested>(parsed)) {
     return PrintToStandardOutput(kProgram, std::string(kProgram) + ' ' + std::string(kVersion) + '\n');
+  }
+  if (const auto* check = std::get_if<CheckRequested>(&parsed)) return CheckViewFile(*check, std::cout, std::cerr);
+  if (const auto* print = std::get_if<PrintViewRequested>(&parsed)) {
+    try {
+      return PrintToStandardOutput(kProgram, RecordAsWindowText(ReadViewRecord(print->file)));
+    } catch (const ViewFileError& error) {
+      std::cerr << kProgram << ": " << ShowControlCharacters(print->file) << ": " << ShowControlCharacters(error.what()) << '\n';
+      return 2;
+    }
   }
   const auto& options = std::get<RenderOptions>(parsed);
   if (options.sequence) {

@@ -11,6 +11,8 @@
 #include "platform/number_text.h"
 #include "tools/colour/palettes.h"
 #include "tools/render/centred_view.h"
+#include "tools/render/file_commands.h"
+#include "tools/render/view_of_options.h"
 #include "ui/view_presets.h"
 
 namespace tobrisk {
@@ -196,7 +198,7 @@ bool IsSequenceOption(std::string_view name) {
 // when the option is one of those; runs however the option's handling ends.
 class PictureArgumentKeeper {
  public:
-  PictureArgumentKeeper(std::span<const std::string_view> arguments, const std::size_t& at,
+  PictureArgumentKeeper(const std::vector<std::string>& arguments, const std::size_t& at,
                         std::vector<std::string>& kept)
       : arguments_(arguments), start_(at), at_(at), kept_(kept) {}
   PictureArgumentKeeper(const PictureArgumentKeeper&) = delete;
@@ -208,7 +210,7 @@ class PictureArgumentKeeper {
   void Drop() { keep_ = false; }
 
  private:
-  std::span<const std::string_view> arguments_;
+  const std::vector<std::string>& arguments_;  // as --from has added to them
   std::size_t start_;
   const std::size_t& at_;
   std::vector<std::string>& kept_;
@@ -250,15 +252,19 @@ std::optional<UsageError> CheckSequence(RenderOptions& options, std::optional<Pl
 
 }  // namespace
 
-ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments) {
+ParsedArguments ParseRenderArguments(std::span<const std::string_view> given, const ViewSource& viewSource) {
+  if (std::optional<ParsedArguments> command = ParseFileCommand(given)) return *command;
   RenderOptions options;
   bool outputGiven = false;
   bool boundsGiven = false;
   CentreForm centreForm;
   std::optional<PlaneView> zoomEnd;
   std::optional<int> frames;
+  std::vector<std::string> arguments(given.begin(), given.end());  // --from adds to them
+  std::vector<bool> fromFile(arguments.size(), false);  // a file's bounds give way to --centre and --width
   for (std::size_t at = 0; at < arguments.size(); ++at) {
     PictureArgumentKeeper keeper(arguments, at, options.pictureArguments);
+    const bool givenByFile = fromFile[at];
     std::string_view name = arguments[at];
     std::optional<std::string_view> inlineValue;
     if (name.starts_with("--")) {
@@ -282,6 +288,18 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
     if (name == "--help" || name == "-h") return HelpRequested{};
     if (name == "--version") return VersionRequested{};
     if (flag("--list-palettes")) return PalettesRequested{};
+    if (name == "--from") {
+      const std::optional<std::string_view> value = takeValue();
+      if (!value || value->empty()) return Usage("--from needs a file name");
+      auto view = ViewArgumentsFrom(std::string(*value), viewSource);
+      if (auto* error = std::get_if<UsageError>(&view)) return *error;
+      const auto& held = std::get<std::vector<std::string>>(view);
+      keeper.Drop();  // the file's arguments are kept one by one as they are read
+      const auto after = static_cast<std::ptrdiff_t>(at) + 1;
+      arguments.insert(arguments.begin() + after, held.begin(), held.end());
+      fromFile.insert(fromFile.begin() + after, held.size(), true);
+      continue;
+    }
     if (flag("--mandelbrot") || flag("--julia")) {
       options.kind = name == "--julia" ? FractalKind::Julia : FractalKind::Mandelbrot;
       continue;
@@ -299,8 +317,10 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments
         return Usage(std::string(name) + ": " + Quoted(*value) + " is not a number such as -2.5 or 1e-3");
       }
       options.*(number->member) = std::string(*value);
-      boundsGiven = boundsGiven || number->member == &RenderOptions::XMin || number->member == &RenderOptions::XMax ||
-                    number->member == &RenderOptions::YMin || number->member == &RenderOptions::YMax;
+      boundsGiven = boundsGiven || (!givenByFile && (number->member == &RenderOptions::XMin ||
+                                                     number->member == &RenderOptions::XMax ||
+                                                     number->member == &RenderOptions::YMin ||
+                                                     number->member == &RenderOptions::YMax));
       continue;
     }
     if (name == "--centre" || name == "--center") {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -63,6 +64,17 @@ struct RenderOptions {
   ProgressMode progress = ProgressMode::Auto;
 };
 
+// --check FILE: draws the view a file holds again and compares.
+struct CheckRequested {
+  std::string file;
+  ProgressMode progress = ProgressMode::Auto;
+};
+
+// --print-view FILE: shows the view a file holds as the window's fields.
+struct PrintViewRequested {
+  std::string file;
+};
+
 struct HelpRequested {};
 struct VersionRequested {};
 struct PalettesRequested {};
@@ -71,12 +83,21 @@ struct UsageError {
   std::string message;
 };
 
-using ParsedArguments = std::variant<RenderOptions, HelpRequested, VersionRequested, PalettesRequested, UsageError>;
+using ParsedArguments = std::variant<RenderOptions, HelpRequested, VersionRequested, PalettesRequested, UsageError,
+                                     CheckRequested, PrintViewRequested>;
+
+// The arguments that draw the view a file holds (for --from), or why there are none.
+using ViewSource = std::function<std::variant<std::vector<std::string>, UsageError>(const std::string& path)>;
+
+// Reads the view of a file that tobrisk-render wrote (tools/render/view_of_options.h).
+[[nodiscard]] std::variant<std::vector<std::string>, UsageError> ViewArgumentsOfFile(const std::string& path);
 
 // Parses the arguments after the program name. Values must be plain decimal
 // numbers in their entirety; a negative value may follow its option after a space.
-// A views file is named, not read.
-[[nodiscard]] ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments);
+// A views file is named, not read. --from FILE stands for the arguments of the
+// view `viewSource` finds in FILE, at its place.
+[[nodiscard]] ParsedArguments ParseRenderArguments(std::span<const std::string_view> arguments,
+                                                   const ViewSource& viewSource = ViewArgumentsOfFile);
 
 [[nodiscard]] std::string RenderUsage(std::string_view program);
 

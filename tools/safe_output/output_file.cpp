@@ -107,7 +107,7 @@ OutputFile::OutputFile(std::string path, Temporary temporary) : path_(std::move(
 
   int descriptor = -1;
   if (temporary == Temporary::UnnamedWherePossible) {
-    unnamed_ = ::open(FolderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    unnamed_ = ::open(FolderOf(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (unnamed_ >= 0) descriptor = ::fcntl(unnamed_, F_DUPFD_CLOEXEC, 3);
   }
   if (unnamed_ < 0) {  // the file system has no unnamed files: a named one the handlers remove

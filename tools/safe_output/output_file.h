@@ -27,6 +27,9 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   [[nodiscard]] std::FILE* Stream() const { return stream_; }
+  // Whether what was written may be read back and rewritten before Finish:
+  // true for the temporary file (open for reading too), false for a device, a pipe or "-".
+  [[nodiscard]] bool Rewritable() const { return replaces_; }
 
   // Flushes and closes; throws std::runtime_error when the data did not all reach the file.
   void Finish();

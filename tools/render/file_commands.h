@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "tools/render/render_options.h"
+
+namespace tobrisk {
+
+// The commands that read a file instead of drawing into one, given with at
+// most the progress options besides; nullopt when the arguments hold neither
+// (or ask for help, which wins over everything).
+[[nodiscard]] std::optional<ParsedArguments> ParseFileCommand(std::span<const std::string_view> arguments);
+
+}  // namespace tobrisk

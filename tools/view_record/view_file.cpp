@@ -1,0 +1,72 @@
+#include "tools/view_record/view_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "tools/view_record/pgm_view_reader.h"
+
+namespace tobrisk {
+
+ViewFile OpenViewFile(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) throw ViewFileError("it is a directory");
+  ViewFile file;
+  file.stream.reset(std::fopen(path.c_str(), "rb"));
+  if (!file.stream) throw ViewFileError(std::string("cannot open it: ") + std::strerror(errno));
+  const int first = std::fgetc(file.stream.get());
+  if (first == EOF) throw ViewFileError("it is empty");
+  std::ungetc(first, file.stream.get());
+  if (first == 0x89) {
+    file.kind = ViewFile::Kind::Picture;
+  } else if (first == 'P') {
+    file.kind = ViewFile::Kind::CountMap;
+  } else {
+    throw ViewFileError("it is neither a PNG nor a count map (PGM)");
+  }
+  return file;
+}
+
+ViewRecord RecordOfTexts(std::span<const RecordText> texts) {
+  auto record = RecordFromTexts(texts);
+  if (const auto* problem = std::get_if<std::string>(&record)) throw ViewFileError(*problem);
+  return std::get<ViewRecord>(std::move(record));
+}
+
+namespace {
+
+template <class Reader>
+void ExpectSizeOfView(const Reader& reader, const ViewRecord& record) {
+  if (reader.Width() != record.width || reader.Height() != record.height) {
+    throw ViewFileError(std::string("it is ") + std::to_string(reader.Width()) + "x" + std::to_string(reader.Height()) +
+                        " pixels, but its view says " + std::to_string(record.width) + "x" +
+                        std::to_string(record.height));
+  }
+}
+
+}  // namespace
+
+ViewRecord ReadViewRecord(const std::string& path) {
+  const ViewFile file = OpenViewFile(path);
+  if (file.kind == ViewFile::Kind::Picture) {
+    PngViewReader reader(file.stream.get());
+    ViewRecord record = RecordOfTexts(reader.Texts());
+    ExpectSizeOfView(reader, record);
+    reader.Begin(PngViewReader::Rows::AsStored);
+    std::vector<std::uint8_t> row(reader.RowBytes());
+    for (int y = 0; y < reader.Height(); ++y) reader.ReadRow(row);
+    reader.Finish();
+    return RecordOfTexts(reader.Texts());  // the texts after the data too: a second view is refused
+  }
+  PgmViewReader reader(file.stream.get());
+  ViewRecord record = RecordOfTexts(reader.Texts());
+  ExpectSizeOfView(reader, record);
+  std::vector<EscapeCount> row(static_cast<std::size_t>(reader.Width()));
+  for (int y = 0; y < reader.Height(); ++y) reader.ReadRow(row);
+  reader.Finish();
+  return record;
+}
+
+}  // namespace tobrisk
