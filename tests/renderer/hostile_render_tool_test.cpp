@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/png_chunks.h"
 #include "tests/support/png_file.h"
 #include "tests/support/render_tool_folder.h"
 #include "tests/support/tool_run.h"
@@ -332,6 +333,144 @@ TEST_F(HostileRenderTool, AnInterruptRemovesANamedTemporaryFile) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << ::strsignal(signal) << ": status " << status;
     EXPECT_EQ(ReadFile(png), "old picture") << ::strsignal(signal);
     EXPECT_EQ(FolderContents(), std::vector<std::string>{"keep.png"}) << ::strsignal(signal);
+  }
+}
+
+// Files that do not hold a whole, sound view, built from a real one. Every
+// command that reads a view refuses each with status 2 and a clear message,
+// writing nothing; --check calls a file that holds a view but is damaged after
+// it, or whose pixels are not the view's size, different (status 1).
+TEST_F(HostileRenderTool, FilesWithoutASoundViewAreRefused) {
+  const fs::path real = logs_ / "real.png";
+  ASSERT_EQ(Run({"--julia", "--size", "16x10", "-o", real.string()}).status, 0);
+  const std::string bytes = ReadFile(real);
+  const std::vector<test::PngChunk> chunks = test::SplitPng(bytes);
+  ASSERT_GT(chunks.size(), 5U);
+  const auto firstText = static_cast<std::size_t>(
+      std::find_if(chunks.begin(), chunks.end(), [](const test::PngChunk& c) { return c.type == "tEXt"; }) -
+      chunks.begin());
+  const std::size_t xMax = firstText + 3;  // Software, Kind, X Min, X Max
+  ASSERT_EQ(chunks[xMax].data.substr(0, 14), std::string("Tobrisk X Max\0", 14));
+  const auto changed = [&](std::size_t at, const test::PngChunk& chunk) {
+    std::vector<test::PngChunk> copy = chunks;
+    copy[at] = chunk;
+    return test::JoinPng(copy);
+  };
+  const auto without = [&](const std::string& type) {
+    std::vector<test::PngChunk> copy;
+    for (const test::PngChunk& chunk : chunks) {
+      if (chunk.type != type) copy.push_back(chunk);
+    }
+    return copy;
+  };
+
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string message;
+    int checkStatus = 2;
+  };
+  std::vector<test::PngChunk> lying = chunks;
+  lying[0].data.replace(0, 8, test::BigEndian32(16000) + test::BigEndian32(16000));
+  std::vector<test::PngChunk> doubled = chunks;
+  doubled.insert(doubled.begin() + static_cast<std::ptrdiff_t>(xMax), chunks[xMax]);
+  std::vector<test::PngChunk> foreign = without("tEXt");
+  foreign.insert(foreign.begin() + 1, {test::TextChunk("Software", "another program"), test::TextChunk("Comment", "x")});
+  std::string badChecksum = test::JoinPng(chunks);
+  const std::size_t crcOfXMax = test::JoinPng({chunks.begin(), chunks.begin() + static_cast<std::ptrdiff_t>(xMax) + 1}).size() - 1;
+  badChecksum[crcOfXMax] = static_cast<char>(badChecksum[crcOfXMax] ^ 1);
+  const std::string huge = test::JoinPng({chunks[0]}) + test::BigEndian32(0x7FFFFFF0) + "tEXtTobrisk X Min" + std::string(20, '\0');
+
+  const std::vector<Case> cases = {
+      {"a file of zero length", "", "it is empty"},
+      {"the PNG signature alone", test::kPngSignature, "it ends early"},
+      {"not a PNG at all", "GIF89a...", "neither a PNG nor a count map"},
+      {"an IHDR that lies about the size", test::JoinPng(lying), "it is 16000x16000 pixels, but its view", 1},
+      {"a chunk of 2 GB", huge, "libpng refuses it"},
+      {"a bad checksum in a text", badChecksum, "libpng refuses it: tEXt: CRC error"},
+      {"a key twice", test::JoinPng(doubled), "the key \"Tobrisk X Max\" appears twice"},
+      {"only another program's keys", test::JoinPng(foreign), "it holds no view written by tobrisk-render"},
+      {"no texts at all", test::JoinPng(without("tEXt")), "it holds no view"},
+      {"a key missing", test::JoinPng([&] { auto c = chunks; c.erase(c.begin() + static_cast<std::ptrdiff_t>(xMax)); return c; }()),
+       "\"Tobrisk X Max\" is missing"},
+      {"non-UTF-8 in iTXt", changed(xMax, test::InternationalTextChunk("Tobrisk X Max", "\xff\xfe" "1")), "not UTF-8"},
+      {"a control character in a text", changed(xMax, test::TextChunk("Tobrisk X Max", "1\x1b[31m")),
+       "Tobrisk X Max holds a control character"},
+      {"Latin-1 in a text", changed(xMax, test::TextChunk("Tobrisk X Max", "1\xb5")), "outside printable ASCII"},
+      {"a text longer than any argument", changed(xMax, test::TextChunk("Tobrisk X Max", std::string(140'000, '1'))),
+       "Tobrisk X Max is longer than"},
+      {"a value that is no number", changed(xMax, test::TextChunk("Tobrisk X Max", "1.5x")), "--xmax"},
+      {"a size that is no size", changed(xMax + 6, test::TextChunk("Tobrisk Size", "16x0")), "Tobrisk Size\" is not a size"},
+      {"a kind of neither", changed(firstText + 1, test::TextChunk("Tobrisk Kind", "Newton")), "neither Mandelbrot nor Julia"},
+      {"cut short inside its data", bytes.substr(0, bytes.size() - 30), "it ends early", 1},
+      {"bytes after its end", bytes + "junk", "it goes on after its end chunk", 1},
+  };
+  const fs::path hostile = folder_ / "hostile.png";
+  for (const Case& c : cases) {
+    std::ofstream(hostile, std::ios::binary) << c.file;
+    const fs::path out = folder_ / "out.png";
+    for (const auto& command : std::vector<std::vector<std::string>>{
+             {"--from", hostile.string(), "-o", out.string()}, {"--print-view", hostile.string()}, {"--check", hostile.string()}}) {
+      const ToolRun run = Run(command);
+      const int status = command[0] == "--check" ? c.checkStatus : 2;
+      const std::string said = run.status == 1 ? run.out : run.err;
+      EXPECT_EQ(run.status, status) << c.name << " " << command[0] << ": " << run.err.substr(0, 300);
+      EXPECT_NE(said.find(c.message), std::string::npos) << c.name << " " << command[0] << ": " << said.substr(0, 300);
+      EXPECT_NE(said.find("hostile.png"), std::string::npos) << c.name << ": the message names the file";
+      EXPECT_LT(said.size(), 400U) << c.name << ": the message repeats the whole value";
+      EXPECT_TRUE(std::none_of(said.begin(), said.end(),
+                               [](char ch) { return (static_cast<unsigned char>(ch) < 0x20 && ch != '\n') || ch == 0x7f; }))
+          << c.name << ": control characters reach the terminal";
+      EXPECT_EQ(FolderContents(), std::vector<std::string>{"hostile.png"}) << c.name << " " << command[0];
+    }
+  }
+}
+
+// Count maps as hostile as pictures: the header and the samples are checked.
+TEST_F(HostileRenderTool, CountMapsWithoutASoundViewAreRefused) {
+  const fs::path png = logs_ / "real.png";
+  const fs::path pgm = logs_ / "real.pgm";
+  ASSERT_EQ(Run({"--size", "16x10", "--iterations", "300", "--counts", pgm.string(), "-o", png.string()}).status, 0);
+  const std::string real = ReadFile(pgm);
+  const std::size_t body = real.size() - 16 * 10 * 2;
+  const std::string header = real.substr(0, body);
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string message;
+    int checkStatus = 2;
+  };
+  const auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string copy = real;
+    copy.replace(copy.find(from), from.size(), to);
+    return copy;
+  };
+  const std::string maxval = header.substr(header.rfind('\n', body - 2) + 1);
+  const std::vector<Case> cases = {
+      {"the magic number alone", "P5", "it ends early"},
+      {"a text PGM", "P2\n1 1\n1\n1\n", "no P5 at its start"},
+      {"no comments", "P5\n16 10\n" + maxval + real.substr(body), "it holds no view"},
+      {"a width over 32767", replaced("\n16 10\n", "\n99999 10\n"), "its width is over 32767"},
+      {"a header that lies about the size", replaced("\n16 10\n", "\n16 11\n"), "it is 16x11 pixels, but its view", 1},
+      {"a key twice", replaced("# Tobrisk Size", "# Tobrisk X Min: 1\n# Tobrisk Size"), "appears twice"},
+      {"a comment longer than any view's", replaced("# Tobrisk Size", "#" + std::string(200'000, 'x') + "\n# Tobrisk Size"),
+       "longer than any view's"},
+      {"cut short", real.substr(0, real.size() - 1), "it ends early", 1},
+      {"bytes after the last row", real + "x", "it goes on after its last row", 1},
+  };
+  const fs::path hostile = folder_ / "hostile.pgm";
+  for (const Case& c : cases) {
+    std::ofstream(hostile, std::ios::binary) << c.file;
+    for (const auto& command : std::vector<std::vector<std::string>>{
+             {"--from", hostile.string(), "-o", (folder_ / "out.png").string()}, {"--print-view", hostile.string()},
+             {"--check", hostile.string()}}) {
+      const ToolRun run = Run(command);
+      const int status = command[0] == "--check" ? c.checkStatus : 2;
+      const std::string said = run.status == 1 ? run.out : run.err;
+      EXPECT_EQ(run.status, status) << c.name << " " << command[0] << ": " << run.err.substr(0, 300);
+      EXPECT_NE(said.find(c.message), std::string::npos) << c.name << " " << command[0] << ": " << said.substr(0, 300);
+      EXPECT_EQ(FolderContents(), std::vector<std::string>{"hostile.pgm"}) << c.name << " " << command[0];
+    }
   }
 }
 

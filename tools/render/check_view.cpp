@@ -12,6 +12,7 @@
 #include "tools/colour/picture_colours.h"
 #include "tools/render/comparing_surface.h"
 #include "tools/render/progress_line.h"
+#include "tools/render/view_of_options.h"
 #include "tools/view_record/pgm_view_reader.h"
 #include "tools/view_record/png_view_reader.h"
 #include "tools/view_record/view_file.h"
@@ -126,18 +127,6 @@ class CountMapRows final : public RowComparer {
   PgmViewReader& reader_;
   std::vector<EscapeCount> inFile_;
 };
-
-// The options that draw a record's view, checked as typed ones are.
-RenderOptions OptionsOfRecord(const ViewRecord& record) {
-  const std::vector<std::string> arguments = RecordArguments(record);
-  std::vector<std::string_view> views(arguments.begin(), arguments.end());
-  views.insert(views.end(), {"-o", "-"});
-  const ParsedArguments parsed = ParseRenderArguments(views);
-  if (const auto* usage = std::get_if<UsageError>(&parsed)) {
-    throw ViewFileError(std::string("its view is not one tobrisk-render draws: ") + usage->message);
-  }
-  return std::get<RenderOptions>(parsed);
-}
 
 struct Verdict {
   int status;

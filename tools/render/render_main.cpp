@@ -54,7 +54,9 @@ int Run(const std::vector<std::string_view>& arguments) {
   if (const auto* check = std::get_if<CheckRequested>(&parsed)) return CheckViewFile(*check, std::cout, std::cerr);
   if (const auto* print = std::get_if<PrintViewRequested>(&parsed)) {
     try {
-      return PrintToStandardOutput(kProgram, RecordAsWindowText(ReadViewRecord(print->file)));
+      const ViewRecord record = ReadViewRecord(print->file);
+      (void)OptionsOfRecord(record);  // a view tobrisk-render would not draw is not shown as one
+      return PrintToStandardOutput(kProgram, RecordAsWindowText(record));
     } catch (const ViewFileError& error) {
       std::cerr << kProgram << ": " << ShowControlCharacters(print->file) << ": " << ShowControlCharacters(error.what()) << '\n';
       return 2;

@@ -34,9 +34,22 @@ ViewRecord RecordOfOptions(const RenderOptions& options) {
   return record;
 }
 
+RenderOptions OptionsOfRecord(const ViewRecord& record) {
+  const std::vector<std::string> arguments = RecordArguments(record);
+  std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  views.insert(views.end(), {"-o", "-"});
+  const ParsedArguments parsed = ParseRenderArguments(views);
+  if (const auto* usage = std::get_if<UsageError>(&parsed)) {
+    throw ViewFileError("its view is not one tobrisk-render draws: " + usage->message);
+  }
+  return std::get<RenderOptions>(parsed);
+}
+
 std::variant<std::vector<std::string>, UsageError> ViewArgumentsOfFile(const std::string& path) {
   try {
-    return RecordArguments(ReadViewRecord(path));
+    const ViewRecord record = ReadViewRecord(path);
+    (void)OptionsOfRecord(record);
+    return RecordArguments(record);
   } catch (const ViewFileError& error) {
     return UsageError{std::string("--from \"") + ShowControlCharacters(path) + "\": " + error.what()};
   }
@@ -47,7 +60,7 @@ std::variant<std::vector<std::string>, UsageError> ViewArgumentsFrom(const std::
   auto found = source(path);
   const auto* arguments = std::get_if<std::vector<std::string>>(&found);
   if (arguments == nullptr) return found;
-  // Its values are checked as typed ones are, so that a file cannot hold what a user could not type.
+  // Checked again whatever the source, as a view from a file is in OptionsOfRecord.
   std::vector<std::string_view> alone(arguments->begin(), arguments->end());
   alone.insert(alone.end(), {"-o", "-"});
   const ParsedArguments parsed = ParseRenderArguments(alone, source);

@@ -5,6 +5,7 @@
 #include <png.h>
 
 #include "engine/palette.h"
+#include "tools/view_record/view_record.h"
 
 namespace tobrisk {
 namespace {
@@ -62,7 +63,9 @@ void PngViewReader::Guarded(Step step) {
     step();
     if (!warned_) return;
   }
-  throw ViewFileError(message_.empty() ? "libpng cannot read it" : message_);
+  // The file's own words for a file cut short; libpng's, so named, for all else.
+  if (message_.starts_with("it ")) throw ViewFileError(message_);
+  throw ViewFileError("libpng refuses it: " + (message_.empty() ? std::string("no reason given") : message_));
 }
 
 PngViewReader::PngViewReader(std::FILE* file) : file_(file) {
@@ -118,7 +121,7 @@ std::vector<RecordText> PngViewReader::Texts() const {
     const std::size_t length = international ? text.itxt_length : text.text_length;
     std::string value(text.text != nullptr ? text.text : "", text.text != nullptr ? length : 0);
     if (international && !IsUtf8(value)) {
-      throw ViewFileError(std::string("its iTXt chunk \"") + std::string(text.key) + "\" holds text that is not UTF-8");
+      throw ViewFileError(std::string("its iTXt chunk \"") + ShownKey(text.key) + "\" holds text that is not UTF-8");
     }
     result.push_back({text.key, std::move(value)});
   }

@@ -46,6 +46,22 @@ std::optional<std::string> ValueProblem(std::string_view key, std::string_view v
 
 }  // namespace
 
+std::string ShownKey(std::string_view key) {
+  std::string shown;
+  for (const char c : key.substr(0, 80)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      shown += c;
+      continue;
+    }
+    constexpr std::string_view kHex = "0123456789abcdef";
+    shown += "\\x";
+    shown += kHex[byte >> 4U];
+    shown += kHex[byte & 0xFU];
+  }
+  return shown;
+}
+
 std::vector<RecordText> RecordTexts(const ViewRecord& record, std::string_view software) {
   std::vector<RecordText> texts{{std::string(kSoftwareKey), std::string(software)},
                                 {std::string(kKindKey), std::string(KindName(record.kind))}};
@@ -67,9 +83,9 @@ std::variant<ViewRecord, std::string> RecordFromTexts(std::span<const RecordText
     if (!text.key.starts_with("Tobrisk ")) continue;  // another program's, or the Software note
     anyTobrisk = true;
     if (std::count_if(texts.begin(), texts.end(), [&](const RecordText& t) { return t.key == text.key; }) > 1) {
-      return std::string("the key \"") + text.key + "\" appears twice";
+      return std::string("the key \"") + ShownKey(text.key) + "\" appears twice";
     }
-    if (auto problem = ValueProblem(text.key, text.value)) return *problem;
+    if (auto problem = ValueProblem(ShownKey(text.key), text.value)) return *problem;
   }
   if (!anyTobrisk) return std::string("it holds no view written by tobrisk-render");
 

@@ -34,6 +34,10 @@ inline constexpr std::string_view kColourKeys[] = {"Tobrisk Palette", "Tobrisk C
 // read back, and a longer one read from a file is refused.
 inline constexpr std::size_t kMaxRecordValue = 128 * 1024 - 1;
 
+// A key from a file as a message quotes it: anything but printable ASCII as
+// \xHH, since the file may hold what would act on a terminal.
+[[nodiscard]] std::string ShownKey(std::string_view key);
+
 // The texts stored for a record, the program's name and version first: the
 // same record gives the same texts on every machine.
 [[nodiscard]] std::vector<RecordText> RecordTexts(const ViewRecord& record, std::string_view software);
