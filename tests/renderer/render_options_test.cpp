@@ -62,7 +62,8 @@ TEST(RenderArguments, HelpWinsOverEverythingElse) {
   EXPECT_TRUE(std::holds_alternative<VersionRequested>(Parse({"--size", "4x4", "--version"})));
   const std::string usage = RenderUsage("tobrisk-render");
   for (const char* option : {"--julia", "--mandelbrot", "--xmin", "--xmax", "--ymin", "--ymax", "--iterations",
-                             "--real", "--imaginary", "--size", "--counts", "-o", "--quiet", "--progress", "--version"}) {
+                             "--real", "--imaginary", "--size", "--counts", "-o", "--quiet", "--progress", "--version",
+                             "--from", "--check", "--print-view"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option << " is not documented";
   }
 }
@@ -148,6 +149,45 @@ INSTANTIATE_TEST_SUITE_P(
                     {"-0.7435000500000001", "-0.74349995", "0.131399975", "0.13140002499999998"}}),
     [](const testing::TestParamInfo<CentredView>& info) { return test::TestNameOf(info.param.name); });
 
+// --from stands for the arguments of the view its file holds, at its place;
+// the file's values are checked as typed ones are.
+TEST(RenderArguments, FromStandsForTheViewItsFileHolds) {
+  const ViewSource files = [](const std::string& path) -> std::variant<std::vector<std::string>, UsageError> {
+    if (path == "julia.png") return std::vector<std::string>{"--julia", "--xmin=-1", "--iterations=50", "--size=40x30"};
+    if (path == "bad.png") return std::vector<std::string>{"--xmin=abc"};
+    return UsageError{"--from \"" + path + "\": it holds no view"};
+  };
+  const auto parse = [&](std::vector<std::string_view> arguments) { return ParseRenderArguments(arguments, files); };
+  const auto later = std::get<RenderOptions>(parse({"--from", "julia.png", "--iterations", "70", "-o", "a.png"}));
+  EXPECT_EQ(later.kind, FractalKind::Julia);
+  EXPECT_EQ(later.XMin, "-1");
+  EXPECT_EQ(later.MaxIter, "70") << "an option after --from overrides the file";
+  EXPECT_EQ(later.width, 40);
+  const auto earlier = std::get<RenderOptions>(parse({"--iterations", "70", "--mandelbrot", "--from=julia.png", "-o", "a.png"}));
+  EXPECT_EQ(earlier.MaxIter, "50") << "an option before --from gives way to the file";
+  EXPECT_EQ(earlier.kind, FractalKind::Julia);
+  const auto centred = std::get<RenderOptions>(parse({"--from", "julia.png", "--centre", "0,0", "--width", "2", "-o", "a.png"}));
+  EXPECT_EQ(centred.XMin, "-1") << "a centre and width replace the file's bounds";
+  EXPECT_EQ(centred.XMax, "1");
+  const auto bad = parse({"--from", "bad.png", "-o", "a.png"});
+  ASSERT_TRUE(std::holds_alternative<UsageError>(bad));
+  EXPECT_NE(std::get<UsageError>(bad).message.find("--from \"bad.png\": its view is not one tobrisk-render draws: --xmin"),
+            std::string::npos);
+  const auto none = parse({"--from", "other.png", "-o", "a.png"});
+  ASSERT_TRUE(std::holds_alternative<UsageError>(none));
+  EXPECT_EQ(std::get<UsageError>(none).message, "--from \"other.png\": it holds no view");
+}
+
+// --check and --print-view read a file; the progress options may go with --check.
+TEST(RenderArguments, FileCommandsTakeTheirFile) {
+  const auto check = std::get<CheckRequested>(Parse({"-q", "--check", "a.png"}));
+  EXPECT_EQ(check.file, "a.png");
+  EXPECT_EQ(check.progress, ProgressMode::Never);
+  EXPECT_EQ(std::get<CheckRequested>(Parse({"--check=b.pgm", "--progress"})).progress, ProgressMode::Always);
+  EXPECT_EQ(std::get<PrintViewRequested>(Parse({"--print-view", "c.png"})).file, "c.png");
+  EXPECT_TRUE(std::holds_alternative<HelpRequested>(Parse({"--check", "a.png", "--help"})));
+}
+
 struct Refusal {
   std::vector<std::string_view> arguments;
   std::string_view mentions;
@@ -196,6 +236,12 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{{"--quiet=yes", "-o", "a.png"}, "--quiet"},
                     Refusal{{"--progress=1", "-o", "a.png"}, "--progress"}, Refusal{{"--zoom", "2", "-o", "a.png"}, "--zoom"},
                     Refusal{{"--xmin", "1"}, "-o"}, Refusal{{"-o", "a.png", "--counts", "a.png"}, "--counts"},
+                    Refusal{{"--from"}, "--from"}, Refusal{{"--from", "", "-o", "a.png"}, "--from"},
+                    Refusal{{"--from", "/nonexistent/view.png", "-o", "a.png"}, "--from \"/nonexistent/view.png\""},
+                    Refusal{{"--check"}, "--check"}, Refusal{{"--check", "a.png", "-o", "b.png"}, "--check"},
+                    Refusal{{"--check=a.png", "--size", "8x8"}, "--check"},
+                    Refusal{{"--print-view", "a.png", "--quiet"}, "--print-view"},
+                    Refusal{{"--print-view", "a.png", "--check", "b.png"}, "--print-view"},
                     Refusal{{"--centre", "1", "-o", "a.png"}, "--centre"},
                     Refusal{{"--centre", "a,b", "-o", "a.png"}, "--centre"},
                     Refusal{{"--center", "1,2,3", "-o", "a.png"}, "--center"},

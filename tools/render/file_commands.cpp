@@ -1,6 +1,7 @@
 #include "tools/render/file_commands.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace tobrisk {
 namespace {
@@ -17,10 +18,14 @@ std::optional<ParsedArguments> ParseFileCommand(std::span<const std::string_view
   };
   const auto command = std::find_if(arguments.begin(), arguments.end(), isCommand);
   if (command == arguments.end()) return std::nullopt;
-  if (std::any_of(arguments.begin(), arguments.end(),
-                  [](std::string_view a) { return a == "--help" || a == "-h" || a == "--version"; })) {
-    return std::nullopt;  // answered by the main parser, as for any other arguments
-  }
+  // Help wins over everything, as with any other arguments; then the version.
+  const auto given = [&](std::initializer_list<std::string_view> names) {
+    return std::any_of(arguments.begin(), arguments.end(), [&](std::string_view a) {
+      return std::find(names.begin(), names.end(), a) != names.end();
+    });
+  };
+  if (given({"--help", "-h"})) return HelpRequested{};
+  if (given({"--version"})) return VersionRequested{};
   const std::string name(NameOf(*command));
   std::string file;
   auto rest = std::vector<std::string_view>(arguments.begin(), command);

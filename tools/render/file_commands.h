@@ -10,8 +10,7 @@
 namespace tobrisk {
 
 // The commands that read a file instead of drawing into one, given with at
-// most the progress options besides; nullopt when the arguments hold neither
-// (or ask for help, which wins over everything).
+// most the progress options besides; nullopt when the arguments hold neither.
 [[nodiscard]] std::optional<ParsedArguments> ParseFileCommand(std::span<const std::string_view> arguments);
 
 }  // namespace tobrisk

@@ -509,6 +509,12 @@ std::string RenderUsage(std::string_view program) {
   std::string text = "Usage: ";
   text += program;
   text += R"( [options] -o FILE.png
+       )";
+  text += program;
+  text += R"( --check FILE [--quiet | --progress]
+       )";
+  text += program;
+  text += R"( --print-view FILE
 
 Draws the Mandelbrot set or a Julia set as the window's Draw button does, into
 an indexed PNG in the 16-colour palette (row 0 at the top).
@@ -538,6 +544,10 @@ Options:
                         the window's palette keeps its own colours)
   --list-palettes       describe the palettes and exit
   --counts FILE.pgm     also write each pixel's escape count as a binary PGM
+                        whose maxval is the largest count in it
+  --from FILE           the view a picture or count map of tobrisk-render holds,
+                        as if its options stood here: options after it override
+                        them (--from small.png --size 7680x4320 enlarges a view)
   -o, --output FILE     the PNG to write; "-" writes it to standard output
   --threads N           threads to draw with, 1 ... 1024 (default: every core;
                         1 draws on one thread); the picture is the same for any N
@@ -555,6 +565,10 @@ Options:
   -q, --quiet           show no progress and no warnings
   --progress            show progress on standard error from the start, even
                         when it is not a terminal (the last of the two wins)
+  --check FILE          draw the view FILE holds again and compare every pixel
+                        (the colour a viewer shows) or count: "identical" and
+                        status 0, or the first pixel that differs and status 1
+  --print-view FILE     show the view FILE holds as the window's fields
   -h, --help            show this text
   --version             show the version
 
@@ -562,10 +576,13 @@ Numbers are plain decimals such as -2.5 or 1e-3; a value may follow its option
 after a space or an "=". Files are replaced only when the picture is complete.
 A render that takes more than a second shows its progress on standard error
 when that is a terminal. A view narrower than single precision resolves is
-drawn as defined, with a warning.
+drawn as defined, with a warning. Every picture and count map carries its
+view (kind, the seven field texts as typed, size, palette options) and the
+program's name and version, and nothing else: the same view gives the same bytes.
 
-Exit status: 0 done, 1 drawing or writing failed (the message says where),
-2 the arguments are not understood.
+Exit status: 0 done, 1 drawing or writing failed (the message says where) or
+--check found a difference, 2 the arguments are not understood or a file holds
+no view.
 )";
   return text;
 }

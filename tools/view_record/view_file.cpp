@@ -10,22 +10,26 @@
 
 namespace tobrisk {
 
+namespace {
+
+ViewFile::Kind KindOf(std::FILE* stream) {
+  const int first = std::fgetc(stream);
+  if (first == EOF) throw ViewFileError(std::ferror(stream) != 0 ? "it cannot be read" : "it is empty");
+  std::ungetc(first, stream);
+  if (first == 0x89) return ViewFile::Kind::Picture;
+  if (first == 'P') return ViewFile::Kind::CountMap;
+  throw ViewFileError("it is neither a PNG nor a count map (PGM)");
+}
+
+}  // namespace
+
 ViewFile OpenViewFile(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) throw ViewFileError("it is a directory");
   ViewFile file;
   file.stream.reset(std::fopen(path.c_str(), "rb"));
   if (!file.stream) throw ViewFileError(std::string("cannot open it: ") + std::strerror(errno));
-  const int first = std::fgetc(file.stream.get());
-  if (first == EOF) throw ViewFileError("it is empty");
-  std::ungetc(first, file.stream.get());
-  if (first == 0x89) {
-    file.kind = ViewFile::Kind::Picture;
-  } else if (first == 'P') {
-    file.kind = ViewFile::Kind::CountMap;
-  } else {
-    throw ViewFileError("it is neither a PNG nor a count map (PGM)");
-  }
+  file.kind = KindOf(file.stream.get());
   return file;
 }
 
@@ -48,10 +52,11 @@ void ExpectSizeOfView(const Reader& reader, const ViewRecord& record) {
 
 }  // namespace
 
-ViewRecord ReadViewRecord(const std::string& path) {
-  const ViewFile file = OpenViewFile(path);
-  if (file.kind == ViewFile::Kind::Picture) {
-    PngViewReader reader(file.stream.get());
+ViewRecord ReadViewRecord(const std::string& path) { return ReadViewRecord(OpenViewFile(path).stream.get()); }
+
+ViewRecord ReadViewRecord(std::FILE* stream) {
+  if (KindOf(stream) == ViewFile::Kind::Picture) {
+    PngViewReader reader(stream);
     ViewRecord record = RecordOfTexts(reader.Texts());
     ExpectSizeOfView(reader, record);
     reader.Begin(PngViewReader::Rows::AsStored);
@@ -60,7 +65,7 @@ ViewRecord ReadViewRecord(const std::string& path) {
     reader.Finish();
     return RecordOfTexts(reader.Texts());  // the texts after the data too: a second view is refused
   }
-  PgmViewReader reader(file.stream.get());
+  PgmViewReader reader(stream);
   ViewRecord record = RecordOfTexts(reader.Texts());
   ExpectSizeOfView(reader, record);
   std::vector<EscapeCount> row(static_cast<std::size_t>(reader.Width()));

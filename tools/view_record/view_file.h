@@ -20,6 +20,9 @@ struct ViewFile {
 // Throws ViewFileError when the file cannot be opened or is neither kind.
 [[nodiscard]] ViewFile OpenViewFile(const std::string& path);
 
+// The same from a stream open for reading; the caller closes it.
+[[nodiscard]] ViewRecord ReadViewRecord(std::FILE* stream);
+
 // The view a file holds, read through to its end: a file that is cut short,
 // damaged anywhere, or whose pixels are not the size its view says is refused
 // with ViewFileError, so that no view is taken from a file that is not whole.
