@@ -75,13 +75,23 @@ PngViewReader::PngViewReader(std::FILE* file) : file_(file) {
     png_destroy_read_struct(png_ != nullptr ? &png_ : nullptr, nullptr, nullptr);
     throw ViewFileError("libpng has no memory to read it");
   }
+  // A constructor that throws runs no destructor: the structures go here.
+  try {
+    ReadHeader();
+  } catch (...) {
+    png_destroy_read_struct(&png_, &info_, nullptr);
+    throw;
+  }
+}
+
+void PngViewReader::ReadHeader() {
   png_uint_32 width = 0;
   png_uint_32 height = 0;
   int bitDepth = 0;
   int colourType = 0;
   int interlace = 0;
   Guarded([&] {
-    png_set_read_fn(png_, file, ReadBytes);
+    png_set_read_fn(png_, file_, ReadBytes);
     png_set_user_limits(png_, kMaxSide, kMaxSide);
     png_set_chunk_malloc_max(png_, kMaxChunk);
     png_set_chunk_cache_max(png_, kMaxAncillaryChunks);

@@ -52,6 +52,7 @@ class PngViewReader {
   void Finish();
 
  private:
+  void ReadHeader();
   template <class Step>
   void Guarded(Step step);
   static void OnError(png_struct_def* png, const char* message);
