@@ -70,13 +70,16 @@ class PictureRows final : public RowComparer {
 
  private:
   std::optional<PixelDifference> ComparePacked(int row, std::span<const EscapeCount> counts) {
-    // Two entries a byte, the left one in the high half, as the writer packs them.
+    // Two entries a byte, the left one in the high half, as the writer packs
+    // them. Through local pointers: a byte stored through the member could
+    // alias the vector's own pointer, and the loop would not vectorise.
+    std::uint8_t* packed = fromView_.data();
+    const EscapeCount* n = counts.data();
     const std::size_t pairs = counts.size() / 2;
     for (std::size_t i = 0; i < pairs; ++i) {
-      fromView_[i] = static_cast<std::uint8_t>((PaletteEntryOfCount(counts[2 * i]) << 4) |
-                                               PaletteEntryOfCount(counts[2 * i + 1]));
+      packed[i] = static_cast<std::uint8_t>((PaletteEntryOfCount(n[2 * i]) << 4) | PaletteEntryOfCount(n[2 * i + 1]));
     }
-    if (counts.size() % 2 != 0) fromView_[pairs] = static_cast<std::uint8_t>(PaletteEntryOfCount(counts.back()) << 4);
+    if (counts.size() % 2 != 0) packed[pairs] = static_cast<std::uint8_t>(PaletteEntryOfCount(counts.back()) << 4);
     if (std::memcmp(inFile_.data(), fromView_.data(), fromView_.size()) == 0) return std::nullopt;
     for (std::size_t col = 0; col < counts.size(); ++col) {
       const auto entry = [col](const std::vector<std::uint8_t>& packed) {
