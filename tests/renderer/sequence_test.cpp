@@ -2,6 +2,7 @@
 // drawing zooms and views files as a user would.
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -129,6 +130,30 @@ TEST_F(Sequences, FramesAreThePicturesOfTheirTextsWhateverTheSplit) {
                "--iterations", "300", "--size", "64x36", "--palette", "ocean", "-o", alone.string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFile(alone), ReadFile(whole / ("f-0" + std::to_string(index) + ".png"))) << "frame " << index;
+  }
+}
+
+// A frame whose file is whole and holds its view is kept; any other is drawn again.
+TEST_F(Sequences, KeepExistingResumesWhereARunStopped) {
+  const std::vector<std::string> zoom{"--zoom-to", "-0.7435,0.1314,1e-3", "--frames", "5", "--size", "48x27",
+                                      "--iterations", "200", "--counts", (folder_ / "c-%d.pgm").string(),
+                                      "-o", (folder_ / "f-%d.png").string()};
+  ASSERT_EQ(Run(zoom).status, 0);
+  std::vector<std::string> whole;
+  for (int index = 0; index < 5; ++index) whole.push_back(ReadFile(folder_ / ("f-" + std::to_string(index) + ".png")));
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24);
+  for (const std::string& file : FolderContents()) fs::last_write_time(folder_ / file, old);
+  fs::resize_file(folder_ / "f-1.png", 100);                        // cut short, as by a full disk
+  std::ofstream(folder_ / "f-2.png", std::ios::binary) << "not a picture";
+  ASSERT_EQ(Run({"--iterations", "201", "--size", "48x27", "-o", (folder_ / "f-3.png").string()}).status, 0);
+  fs::remove(folder_ / "c-4.pgm");                                  // its count map is missing
+
+  const ToolRun run = Run(With(zoom, {"--keep-existing"}));
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (int index = 0; index < 5; ++index) {
+    const fs::path frame = folder_ / ("f-" + std::to_string(index) + ".png");
+    EXPECT_EQ(ReadFile(frame), whole[static_cast<std::size_t>(index)]) << "frame " << index;
+    EXPECT_EQ(fs::last_write_time(frame) == old, index == 0) << "frame " << index << " kept or drawn again";
   }
 }
 

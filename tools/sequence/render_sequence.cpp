@@ -14,6 +14,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/fast_pass.h"
@@ -22,6 +23,8 @@
 #include "tools/render/picture_files.h"
 #include "tools/render/progress_line.h"
 #include "tools/render/render_picture.h"
+#include "tools/render/view_of_options.h"
+#include "tools/view_record/view_file.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {
@@ -74,6 +77,34 @@ struct SequenceProgress {
   int frames = 0;
   std::array<InFlight, kMostFramesAtOnce> inFlight;  // one for each frame drawn at once
 };
+
+// Whether a frame's files exist, are whole and hold its view: such a frame
+// was finished by an earlier run (files appear only when complete) and need
+// not be drawn again.
+bool AlreadyDrawn(const RenderOptions& frame) {
+  const ViewRecord expected = RecordOfOptions(frame);
+  try {
+    if (ReadViewRecord(frame.output) != expected) return false;
+    return !frame.counts || ReadViewRecord(*frame.counts) == expected;
+  } catch (const std::exception&) {  // missing, cut short, damaged or not ours: drawn again
+    return false;
+  }
+}
+
+// Draws one frame into its files; what went wrong, if anything.
+std::optional<std::string> DrawFrame(const RenderOptions& frame, int threads, std::atomic<int>& rowsCounted) {
+  try {
+    const FieldTexts texts = TextsOf(frame);
+    const bool mandelbrot = frame.kind == FractalKind::Mandelbrot;
+    const DrawParameters params = ReadDrawParameters(texts, mandelbrot);
+    PictureFiles files(frame, params, threads);
+    Draw(texts, mandelbrot, files.Surface(), FastPassOptions{.threads = threads, .rowsCounted = &rowsCounted});
+    files.Commit();
+    return std::nullopt;
+  } catch (const std::exception& error) {  // a RunTimeError or a file that could not be written
+    return ShowControlCharacters(error.what());
+  }
+}
 
 void WarnOfNarrowFrames(const SequencePlan& plan, const std::vector<int>& frames) {
   int narrow = 0;
@@ -136,17 +167,11 @@ int RenderSequence(const SequencePlan& plan, const RenderOptions& options) {
       SequenceProgress::InFlight& inFlight = counts.inFlight[slot % counts.inFlight.size()];
       inFlight.rowsCounted = 0;
       inFlight.width = frame.width;
-      try {
-        const FieldTexts texts = TextsOf(frame);
-        const bool mandelbrot = frame.kind == FractalKind::Mandelbrot;
-        const DrawParameters params = ReadDrawParameters(texts, mandelbrot);
-        PictureFiles files(frame, params, split.threadsPerFrame);
-        Draw(texts, mandelbrot, files.Surface(),
-             FastPassOptions{.threads = split.threadsPerFrame, .rowsCounted = &inFlight.rowsCounted});
-        files.Commit();
-      } catch (const std::exception& error) {  // a RunTimeError or a file that could not be written
-        const std::lock_guard lock(failuresMutex);
-        failures.emplace(index, ShowControlCharacters(error.what()));
+      if (!options.sequence->keepExisting || !AlreadyDrawn(frame)) {
+        if (std::optional<std::string> failure = DrawFrame(frame, split.threadsPerFrame, inFlight.rowsCounted)) {
+          const std::lock_guard lock(failuresMutex);
+          failures.emplace(index, *std::move(failure));
+        }
       }
       inFlight.width = 0;
       counts.pixelsOfFinishedFrames += std::int64_t{frame.width} * frame.height;

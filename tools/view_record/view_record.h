@@ -24,6 +24,7 @@ struct ViewRecord {
   int height = 0;
   // The colour options given (key, text as typed), in the order of kColourKeys.
   std::vector<std::pair<std::string, std::string>> colours;
+  friend bool operator==(const ViewRecord&, const ViewRecord&) = default;
 };
 
 // The keys of the colour options a record holds when they were given.
