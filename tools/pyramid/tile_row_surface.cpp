@@ -1,0 +1,56 @@
+#include "tools/pyramid/tile_row_surface.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "tools/pyramid/deep_zoom.h"
+
+namespace tobrisk {
+
+TileRowSurface::TileRowSurface(int width, int height, TileRowDone tileRowDone)
+    : width_(width), height_(height), tileRowDone_(std::move(tileRowDone)) {
+  const int bandRows = std::min(height, kTileSize + 2 * kTileOverlap);
+  band_.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(bandRows));
+}
+
+void TileRowSurface::ExpectPixel(std::int16_t col, std::int16_t row) const {
+  if (row != rowsPlotted_ || col != colsPlotted_ || col >= width_) {
+    throw std::logic_error("pixels must arrive in row-major order");
+  }
+}
+
+void TileRowSurface::Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour /*colour*/) {
+  ExpectPixel(col, row);
+  band_.push_back(n);
+  if (++colsPlotted_ == width_) RowDone();
+}
+
+void TileRowSurface::PlotRow(std::int16_t row, std::span<const EscapeCount> counts) {
+  if (counts.empty()) return;
+  ExpectPixel(0, row);
+  if (counts.size() > static_cast<std::size_t>(width_)) throw std::logic_error("a row longer than the surface");
+  band_.insert(band_.end(), counts.begin(), counts.end());
+  colsPlotted_ = static_cast<int>(counts.size());
+  // A shorter row is the start of the last one, plotted before an error.
+  if (colsPlotted_ == width_) RowDone();
+}
+
+void TileRowSurface::RowDone() {
+  colsPlotted_ = 0;
+  ++rowsPlotted_;
+  // A short last row of tiles may end on the same row as the one above it.
+  while (tileRow_ < TilesAlong(height_) && TileSpanOf(height_, tileRow_).end == rowsPlotted_) {
+    const int rows = rowsPlotted_ - bandFirstRow_;
+    tileRowDone_(TileRowBand{tileRow_, bandFirstRow_, rows, width_, band_});
+    ++tileRow_;
+    if (tileRow_ == TilesAlong(height_)) break;
+    // The next row of tiles starts with the overlap rows this one ends with.
+    const int nextFirst = TileSpanOf(height_, tileRow_).begin;
+    const auto keepFrom = band_.begin() + static_cast<std::ptrdiff_t>(nextFirst - bandFirstRow_) * width_;
+    band_.erase(band_.begin(), keepFrom);
+    bandFirstRow_ = nextFirst;
+  }
+}
+
+}  // namespace tobrisk
