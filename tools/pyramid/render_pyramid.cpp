@@ -1,6 +1,11 @@
 #include "tools/pyramid/render_pyramid.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -45,9 +50,19 @@ void RemoveIfThere(const fs::path& path) {
   if (error) throw std::runtime_error("cannot remove the old " + path.string() + ": " + error.message());
 }
 
+// The tiles on the disk: one sync for them all costs what one file's would, where a sync for each tile would
+// cost more than drawing it.
+void SyncFileSystemOf(const fs::path& folder) {
+  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool synced = descriptor >= 0 && ::syncfs(descriptor) == 0;
+  const int error = errno;
+  if (descriptor >= 0) ::close(descriptor);
+  if (!synced) throw std::runtime_error("cannot write the tiles in " + folder.string() + ": " + std::strerror(error));
+}
+
 // Draws one level and writes this shard's tiles of it. `rowsCounted` follows the pass for the progress line.
 void RenderLevel(const RenderOptions& options, const fs::path& tilesFolder, const std::vector<LevelSize>& levels,
-                 int level, const PictureColours& colours, std::atomic<int>& rowsCounted) {
+                 int level, TileRowWriter& writer, std::atomic<int>& rowsCounted) {
   const LevelSize size = levels[static_cast<std::size_t>(level)];
   const RenderOptions levelOptions = OptionsAtSize(options, size.width, size.height);
   const Shard shard = options.shard.value_or(Shard{});
@@ -58,14 +73,15 @@ void RenderLevel(const RenderOptions& options, const fs::path& tilesFolder, cons
   fs::create_directories(levelFolder, error);
   if (error) throw std::runtime_error("cannot make the folder " + levelFolder.string() + ": " + error.message());
 
-  TileRowSurface surface(size.width, size.height, [&](const TileRowBand& band) {
+  TileRowSurface surface(size.width, size.height, [&](TileRowBand& band) {
     const std::int64_t rowStart = firstTile + static_cast<std::int64_t>(band.tileRow) * columns;
-    WriteTileRow(levelFolder, band, colours, [&](int column) { return shard.Takes(rowStart + column); });
+    writer.Write(levelFolder, band, [&](int column) { return shard.Takes(rowStart + column); });
   });
   try {
     Draw(TextsOf(levelOptions), options.kind == FractalKind::Mandelbrot, surface,
          FastPassOptions{.threads = options.threads, .rowsCounted = &rowsCounted});
   } catch (const RunTimeError& fault) {
+    writer.Finish();  // the tiles drawn before the fault stay
     throw std::runtime_error("level " + std::to_string(level) + " of the pyramid (" + std::to_string(size.width) +
                              "x" + std::to_string(size.height) + " pixels): " + fault.what());
   }
@@ -101,7 +117,7 @@ void RenderPyramid(const RenderOptions& options) {
   }
 
   const std::vector<LevelSize> levels = DeepZoomLevels(options.width, options.height);
-  const PictureColours colours = ColoursFor(ColouringOf(options), params.MaxIter);
+  TileRowWriter writer(ColoursFor(ColouringOf(options), params.MaxIter));
   int rows = 0;
   for (const LevelSize& size : levels) rows += size.height;
   std::atomic<int> rowsBefore = 0;  // of the levels finished
@@ -110,10 +126,12 @@ void RenderPyramid(const RenderOptions& options) {
       progressMode, rows, [&rowsBefore, &rowsCounted] { return rowsBefore.load() + rowsCounted.load(); });
   for (int level = 0; level < static_cast<int>(levels.size()); ++level) {
     rowsCounted = 0;
-    RenderLevel(options, folder / kTilesFolderName, levels, level, colours, rowsCounted);
+    RenderLevel(options, folder / kTilesFolderName, levels, level, writer, rowsCounted);
     rowsBefore += levels[static_cast<std::size_t>(level)].height;
     rowsCounted = 0;
   }
+  writer.Finish();
+  SyncFileSystemOf(folder);
   if (!first) return;
   const std::span<const unsigned char> script = ViewerScript();
   WriteWholeFile(folder / kViewerScriptName,

@@ -9,9 +9,9 @@
 namespace tobrisk {
 
 TileRowSurface::TileRowSurface(int width, int height, TileRowDone tileRowDone)
-    : width_(width), height_(height), tileRowDone_(std::move(tileRowDone)) {
+    : width_(width), height_(height), tileRowDone_(std::move(tileRowDone)), band_{0, 0, 0, width, {}} {
   const int bandRows = std::min(height, kTileSize + 2 * kTileOverlap);
-  band_.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(bandRows));
+  band_.counts.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(bandRows));
 }
 
 void TileRowSurface::ExpectPixel(std::int16_t col, std::int16_t row) const {
@@ -22,7 +22,7 @@ void TileRowSurface::ExpectPixel(std::int16_t col, std::int16_t row) const {
 
 void TileRowSurface::Plot(std::int16_t col, std::int16_t row, EscapeCount n, Colour /*colour*/) {
   ExpectPixel(col, row);
-  band_.push_back(n);
+  band_.counts.push_back(n);
   if (++colsPlotted_ == width_) RowDone();
 }
 
@@ -30,7 +30,7 @@ void TileRowSurface::PlotRow(std::int16_t row, std::span<const EscapeCount> coun
   if (counts.empty()) return;
   ExpectPixel(0, row);
   if (counts.size() > static_cast<std::size_t>(width_)) throw std::logic_error("a row longer than the surface");
-  band_.insert(band_.end(), counts.begin(), counts.end());
+  band_.counts.insert(band_.counts.end(), counts.begin(), counts.end());
   colsPlotted_ = static_cast<int>(counts.size());
   // A shorter row is the start of the last one, plotted before an error.
   if (colsPlotted_ == width_) RowDone();
@@ -40,16 +40,17 @@ void TileRowSurface::RowDone() {
   colsPlotted_ = 0;
   ++rowsPlotted_;
   // A short last row of tiles may end on the same row as the one above it.
-  while (tileRow_ < TilesAlong(height_) && TileSpanOf(height_, tileRow_).end == rowsPlotted_) {
-    const int rows = rowsPlotted_ - bandFirstRow_;
-    tileRowDone_(TileRowBand{tileRow_, bandFirstRow_, rows, width_, band_});
-    ++tileRow_;
-    if (tileRow_ == TilesAlong(height_)) break;
+  while (band_.tileRow < TilesAlong(height_) && TileSpanOf(height_, band_.tileRow).end == rowsPlotted_) {
+    band_.rows = rowsPlotted_ - band_.firstRow;
+    const bool last = band_.tileRow + 1 == TilesAlong(height_);
     // The next row of tiles starts with the overlap rows this one ends with.
-    const int nextFirst = TileSpanOf(height_, tileRow_).begin;
-    const auto keepFrom = band_.begin() + static_cast<std::ptrdiff_t>(nextFirst - bandFirstRow_) * width_;
-    band_.erase(band_.begin(), keepFrom);
-    bandFirstRow_ = nextFirst;
+    const int nextFirst = last ? rowsPlotted_ : TileSpanOf(height_, band_.tileRow + 1).begin;
+    const auto overlapFrom = band_.counts.begin() + static_cast<std::ptrdiff_t>(nextFirst - band_.firstRow) * width_;
+    overlap_.assign(overlapFrom, band_.counts.end());
+    tileRowDone_(band_);
+    band_.counts.assign(overlap_.begin(), overlap_.end());
+    band_.firstRow = nextFirst;
+    ++band_.tileRow;
   }
 }
 

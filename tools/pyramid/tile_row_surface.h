@@ -16,10 +16,12 @@ struct TileRowBand {
   int firstRow;  // the level's row that Row(0) is
   int rows;
   int width;
-  std::span<const EscapeCount> counts;  // rows x width, row by row
+  // rows x width, row by row. Whoever takes the band may swap in another
+  // vector (of any content) to keep these counts without copying them.
+  std::vector<EscapeCount> counts;
 
   [[nodiscard]] std::span<const EscapeCount> Row(int at) const {
-    return counts.subspan(static_cast<std::size_t>(at) * static_cast<std::size_t>(width),
+    return std::span<const EscapeCount>(counts).subspan(static_cast<std::size_t>(at) * static_cast<std::size_t>(width),
                           static_cast<std::size_t>(width));
   }
 };
@@ -30,7 +32,7 @@ struct TileRowBand {
 // The pass plots in row-major order, which is what makes this enough.
 class TileRowSurface final : public PlotSurface {
  public:
-  using TileRowDone = std::function<void(const TileRowBand&)>;
+  using TileRowDone = std::function<void(TileRowBand&)>;
   TileRowSurface(int width, int height, TileRowDone tileRowDone);
 
   [[nodiscard]] float Width() const override { return static_cast<float>(width_); }
@@ -47,9 +49,8 @@ class TileRowSurface final : public PlotSurface {
   int width_;
   int height_;
   TileRowDone tileRowDone_;
-  int tileRow_ = 0;
-  int bandFirstRow_ = 0;
-  std::vector<EscapeCount> band_;  // the rows plotted since bandFirstRow_
+  std::vector<EscapeCount> overlap_;
+  TileRowBand band_;  // the rows plotted since its firstRow
   int rowsPlotted_ = 0;
   int colsPlotted_ = 0;  // of the row being plotted pixel by pixel
 };
