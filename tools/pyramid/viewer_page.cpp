@@ -63,6 +63,11 @@ std::string ViewerPage(const ViewerFacts& facts) {
     drawer: "canvas",
     imageSmoothingEnabled: false,
     showNavigationControl: false,
+    // The finest level whose pixels cover about a screen pixel or more: each level is drawn
+    // exactly at its own size, so it shows more truly than a finer one thinned out.
+    minPixelRatio: 0.9,
+    // Its other way of joining tiles, for zoomed-in views, leaves the last row and column of the window blank.
+    smoothTileEdgesMinZoom: Infinity,
     maxZoomPixelRatio: 256,
     visibilityRatio: 0.5,
     tileSources: {
