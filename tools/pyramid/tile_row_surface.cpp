@@ -10,8 +10,12 @@ namespace tobrisk {
 
 TileRowSurface::TileRowSurface(int width, int height, TileRowDone tileRowDone)
     : width_(width), height_(height), tileRowDone_(std::move(tileRowDone)), band_{0, 0, 0, width, {}} {
-  const int bandRows = std::min(height, kTileSize + 2 * kTileOverlap);
-  band_.counts.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(bandRows));
+  band_.counts.reserve(BandCapacity());
+}
+
+std::size_t TileRowSurface::BandCapacity() const {
+  const int rows = std::min(height_, kTileSize + 2 * kTileOverlap);
+  return static_cast<std::size_t>(width_) * static_cast<std::size_t>(rows);
 }
 
 void TileRowSurface::ExpectPixel(std::int16_t col, std::int16_t row) const {
@@ -48,6 +52,8 @@ void TileRowSurface::RowDone() {
     const auto overlapFrom = band_.counts.begin() + static_cast<std::ptrdiff_t>(nextFirst - band_.firstRow) * width_;
     overlap_.assign(overlapFrom, band_.counts.end());
     tileRowDone_(band_);
+    // Room for the whole band at once: a vector grown as rows arrive could take twice the memory.
+    band_.counts.reserve(BandCapacity());
     band_.counts.assign(overlap_.begin(), overlap_.end());
     band_.firstRow = nextFirst;
     ++band_.tileRow;

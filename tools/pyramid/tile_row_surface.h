@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -43,6 +44,7 @@ class TileRowSurface final : public PlotSurface {
   [[nodiscard]] int RowsPlotted() const { return rowsPlotted_; }
 
  private:
+  [[nodiscard]] std::size_t BandCapacity() const;
   void ExpectPixel(std::int16_t col, std::int16_t row) const;
   void RowDone();
 
