@@ -125,7 +125,8 @@ TEST_F(Pyramid, ThreeShardsInOneFolderMakeTheUnsplitPyramid) {
     EXPECT_EQ(run.status, 0) << run.err;
   }
   const std::map<std::string, std::string> unsplit = FilesUnder(whole);
-  EXPECT_EQ(unsplit.size(), 9 + 2 + 6 + 3U) << "one tile for levels 0 ... 8, 2 and 6 above, the page, script, descriptor";
+  EXPECT_EQ(unsplit.size(), 9 + 2 + 6 + 4U)
+      << "one tile for levels 0 ... 8, 2 and 6 above, the page, the script and its licence, the descriptor";
   EXPECT_TRUE(FilesUnder(shared) == unsplit) << "the shards' union differs from the unsplit pyramid";
 
   // Alone, a shard other than 0 writes its tiles and nothing that marks the pyramid complete.
@@ -145,7 +146,7 @@ TEST_F(Pyramid, ThreeShardsInOneFolderMakeTheUnsplitPyramid) {
       }
     }
   }
-  EXPECT_EQ(written.size(), taken) << "no picture.dzi, index.html or script from shard 1";
+  EXPECT_EQ(written.size(), taken) << "no picture.dzi, index.html, script or licence from shard 1";
 }
 
 TEST_F(Pyramid, AFaultingLevelFailsThePyramidAndLeavesNoDescriptor) {
@@ -221,6 +222,9 @@ TEST_F(Pyramid, ThePageNamesTheViewAndBringsItsScript) {
   const std::string script = ReadFile(pyramid / "openseadragon.min.js");
   EXPECT_GT(script.size(), 100000U);
   EXPECT_NE(script.find("OpenSeadragon"), std::string::npos);
+  EXPECT_NE(ReadFile(pyramid / "openseadragon-license.txt").find("Redistribution and use in source and binary forms"),
+            std::string::npos)
+      << "the script's licence goes with it";
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ bool IsPyramidEntry(const fs::directory_entry& entry) {
   const std::string name = entry.path().filename().string();
   std::error_code error;
   if (name == kTilesFolderName) return entry.is_directory(error);
-  const std::array<std::string_view, 3> files{kDescriptorName, kPageName, kViewerScriptName};
+  const std::array<std::string_view, 4> files{kDescriptorName, kPageName, kViewerScriptName, kViewerLicenceName};
   for (const std::string_view file : files) {
     if (name == file || IsTemporaryOf(name, file)) return entry.is_regular_file(error);
   }

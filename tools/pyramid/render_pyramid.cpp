@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "engine/fast_pass.h"
@@ -133,9 +134,10 @@ void RenderPyramid(const RenderOptions& options) {
   writer.Finish();
   SyncFileSystemOf(folder);
   if (!first) return;
-  const std::span<const unsigned char> script = ViewerScript();
-  WriteWholeFile(folder / kViewerScriptName,
-                 std::string_view(reinterpret_cast<const char*>(script.data()), script.size()));
+  for (const auto& [name, bytes] : {std::pair{kViewerScriptName, ViewerScript()},
+                                    std::pair{kViewerLicenceName, ViewerScriptLicence()}}) {
+    WriteWholeFile(folder / name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  }
   WriteWholeFile(folder / kPageName, ViewerPage({mandelbrot, TextsOf(options), options.width, options.height,
                                                  kVersion}));
   // Last: its presence says the pyramid is complete.

@@ -28,7 +28,9 @@ struct ViewerFacts {
 inline constexpr std::string_view kViewerScriptName = "openseadragon.min.js";
 
 // The viewer's script, built into the program so that a pyramid needs
-// nothing from the network.
+// nothing from the network, and its licence, which goes with every copy.
 [[nodiscard]] std::span<const unsigned char> ViewerScript();
+[[nodiscard]] std::span<const unsigned char> ViewerScriptLicence();
+inline constexpr std::string_view kViewerLicenceName = "openseadragon-license.txt";
 
 }  // namespace tobrisk
