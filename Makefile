@@ -29,6 +29,9 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # `make package` and its test: dpkg-shlibdeps, file, lintian; groff checks the manual pages.
 PACKAGES += dpkg-dev file lintian groff-base
+
+# The pyramid viewer's test: headless Chromium driven by Selenium.
+PACKAGES += chromium chromium-driver python3-selenium
 # The test of the recipes that split a sequence over machines runs GNU parallel.
 PACKAGES += parallel
 
@@ -50,6 +53,9 @@ install_missing = missing=""; \
 
 deps:
 	@$(call install_missing,$(PACKAGES))
+	@# npm fetches the viewer's script (OpenSeadragon, pinned by its lock file) during the build;
+	@# Debian's npm only where none is installed, as Node may come from elsewhere.
+	@command -v npm >/dev/null || { $(call install_missing,npm); }
 
 # The same for the arm64 cross build; the architecture is added once.
 deps-arm64: deps

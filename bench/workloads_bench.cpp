@@ -20,6 +20,7 @@
 #include "bench/pixel_iterations.h"
 #include "bench/plain_double_kernel.h"
 #include "bench/plain_float_kernel.h"
+#include "bench/pyramid_bench.h"
 #include "bench/sequence_bench.h"
 #include "bench/summary.h"
 #include "engine/fast_kernels.h"
@@ -247,6 +248,7 @@ int main(int argc, char** argv) {
 #endif
   RegisterAll();
   RegisterSequenceWorkloads();
+  RegisterPyramidWorkloads();
   MedianKeeper keeper;
   benchmark::RunSpecifiedBenchmarks(&keeper);
   std::printf("\nMedians; reference times marked * were measured on a coarser grid of the same view and scaled by the pixel ratio.\n");
@@ -262,6 +264,7 @@ int main(int argc, char** argv) {
     if (const auto line = Summarise(keeper, w.name, w.sample)) PrintSummaryLine(*line);
   }
   PrintSequenceSummary(keeper);
+  PrintPyramidSummary();
   if (const auto* plain = keeper.Find("exactness/plain_float"), *exact = keeper.Find("exactness/exact_no_cycles");
       plain && exact) {
     std::printf("exactness plain_float_ms=%.3f exact_no_cycles_ms=%.3f cost=%.2fx\n", plain->ms, exact->ms,

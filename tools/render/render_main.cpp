@@ -9,6 +9,8 @@
 
 #include "engine/run_time_error.h"
 #include "tobrisk/version.h"
+#include "tools/pyramid/pyramid_folder.h"
+#include "tools/pyramid/render_pyramid.h"
 #include "tools/render/check_view.h"
 #include "tools/render/render_options.h"
 #include "tools/render/render_picture.h"
@@ -69,8 +71,15 @@ int Run(const std::vector<std::string_view>& arguments) {
     return RenderSequence(std::get<SequencePlan>(plan), options);
   }
   try {
-    RenderPicture(options);
+    if (options.pyramid) {
+      RenderPyramid(options);
+    } else {
+      RenderPicture(options);
+    }
     return 0;
+  } catch (const PyramidFolderRefused& refused) {  // the wrong folder named: as a usage error, nothing written
+    std::cerr << kProgram << ": " << ShowControlCharacters(refused.what()) << '\n';
+    return 2;
   } catch (const std::exception& error) {  // a RunTimeError or a file that could not be written
     // A file's message names its path as typed, control characters and all.
     std::cerr << kProgram << ": " << ShowControlCharacters(error.what()) << '\n';

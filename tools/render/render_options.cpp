@@ -229,8 +229,11 @@ std::optional<UsageError> CheckSequence(RenderOptions& options, std::optional<Pl
     if (sequence == nullptr) sequence = &options.sequence.emplace();
     sequence->zoom = SequenceRequest::Zoom{*zoomEnd, *frames};
   }
+  if (sequence != nullptr && options.pyramid) {
+    return Usage("--pyramid draws one view as tiles: it takes no sequence (--zoom-to, --views, --frame-range)");
+  }
   if (sequence == nullptr) {
-    if (options.shard) {
+    if (options.shard && !options.pyramid) {
       return Usage("--shard splits a job of many pieces: a sequence of frames or a pyramid of tiles, not one picture");
     }
     return std::nullopt;
@@ -437,6 +440,12 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> given, co
       }
       continue;
     }
+    if (name == "--pyramid") {
+      const std::optional<std::string_view> value = takeValue();
+      if (!value || value->empty()) return Usage("--pyramid needs a folder name");
+      options.pyramid = std::string(*value);
+      continue;
+    }
     if (name == "--counts" || name == "-o" || name == "--output") {
       const std::optional<std::string_view> value = takeValue();
       if (!value || value->empty()) return Usage(std::string(name) + " needs a file name");
@@ -454,7 +463,12 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> given, co
     }
     return Usage("unknown argument " + Quoted(arguments[at]));
   }
-  if (!outputGiven) return Usage("no output file: give -o FILE.png (or -o - for standard output)");
+  if (options.pyramid && (outputGiven || options.counts)) {
+    return Usage(std::string("--pyramid writes a folder of tiles: it takes no ") + (outputGiven ? "-o" : "--counts"));
+  }
+  if (!outputGiven && !options.pyramid) {
+    return Usage("no output file: give -o FILE.png (or -o - for standard output) or --pyramid DIR");
+  }
   if (options.counts && (*options.counts == options.output || *options.counts == "-")) {
     return Usage("--counts needs a file of its own");
   }
@@ -515,6 +529,9 @@ std::string RenderUsage(std::string_view program) {
        )";
   text += program;
   text += R"( --print-view FILE
+       )";
+  text += program;
+  text += R"( [options] --pyramid DIR [--shard K/N]
 
 Draws the Mandelbrot set or a Julia set as the window's Draw button does, into
 an indexed PNG in the 16-colour palette (row 0 at the top).
@@ -549,6 +566,11 @@ Options:
                         as if its options stood here: options after it override
                         them (--from small.png --size 7680x4320 enlarges a view)
   -o, --output FILE     the PNG to write; "-" writes it to standard output
+  --pyramid DIR         instead of one PNG, a zoomable Deep Zoom pyramid of
+                        the picture in DIR: DIR/picture.dzi, the tiles in
+                        DIR/picture_files/LEVEL/COL_ROW.png (256 pixels, overlap
+                        1), each level drawn at its own size from --size down to
+                        1x1, and DIR/index.html to explore it in a browser
   --threads N           threads to draw with, 1 ... 1024 (default: every core;
                         1 draws on one thread); the picture is the same for any N
   --zoom-to X,Y,WIDTH   draw a zoom: frames from the view given to this centre
@@ -558,7 +580,10 @@ Options:
                         options (--centre -0.75,0.1 --width 0.01 --iterations 500);
                         blank lines and lines starting with # are skipped
   --frame-range A:B     draw only frames A ... B of the sequence (both drawn)
-  --shard K/N           draw only the frames whose number is K modulo N
+  --shard K/N           draw only the frames (or a pyramid's tiles) whose number
+                        is K modulo N; a sharded pyramid is complete when every
+                        shard has ended with status 0 (shard 0 writes its
+                        picture.dzi and index.html last)
   --keep-existing       skip a frame whose file already holds its view
                         (a sequence names its files with a frame number:
                         -o frames/zoom-%05d.png)

@@ -59,6 +59,7 @@ struct RenderOptions {
   // The arguments that say how each picture is drawn and named (all but the
   // sequence's own), in order: a line of a views file is read after them.
   std::vector<std::string> pictureArguments;
+  std::optional<std::string> pyramid;  // the folder of a zoomable pyramid of tiles, instead of one picture
   std::string output;                 // "-" is standard output
   std::optional<std::string> counts;  // 16-bit PGM of the escape counts
   ProgressMode progress = ProgressMode::Auto;

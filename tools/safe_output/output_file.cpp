@@ -87,7 +87,8 @@ bool PutBack(const std::string& target, const Kept& kept) {
 
 }  // namespace
 
-OutputFile::OutputFile(std::string path, Temporary temporary) : path_(std::move(path)) {
+OutputFile::OutputFile(std::string path, Temporary temporary, Sync sync)
+    : path_(std::move(path)), syncs_(sync == Sync::Each) {
   if (path_ == "-") {
     if (StandardOutputWasClosed()) throw std::runtime_error("cannot write standard output: it is closed");
     stream_ = stdout;
@@ -140,7 +141,7 @@ void OutputFile::Finish() {
   int error = 0;
   errno = 0;
   if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) error = errno != 0 ? errno : EIO;
-  if (error == 0 && replaces_ && ::fsync(::fileno(stream_)) != 0) error = errno;
+  if (error == 0 && replaces_ && syncs_ && ::fsync(::fileno(stream_)) != 0) error = errno;
   if (ownsStream_) {
     if (std::fclose(stream_) != 0 && error == 0) error = errno;
     stream_ = nullptr;

@@ -20,8 +20,13 @@ class OutputFile {
     Named,  // removed on an interrupt by the cleanup handlers (tools/signals.h)
   };
 
+  enum class Sync {
+    Each,         // the data reach the disk before the file is replaced
+    ManyAtOnce,   // the caller syncs the file system once, after many small files
+  };
+
   // Throws std::runtime_error with a message naming the path when it cannot be opened.
-  explicit OutputFile(std::string path, Temporary temporary = Temporary::UnnamedWherePossible);
+  explicit OutputFile(std::string path, Temporary temporary = Temporary::UnnamedWherePossible, Sync sync = Sync::Each);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -51,6 +56,7 @@ class OutputFile {
   std::FILE* stream_ = nullptr;
   bool ownsStream_ = true;
   bool replaces_ = false;  // false when writing directly
+  bool syncs_ = true;
   bool finished_ = false;
 };
 
