@@ -1,9 +1,8 @@
 #include "tools/sequence/render_sequence.h"
 
-#include <tbb/blocked_range.h>
 #include <tbb/info.h>
-#include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
+#include <tbb/task_group.h>
 
 #include <algorithm>
 #include <array>
@@ -177,14 +176,19 @@ int RenderSequence(const SequencePlan& plan, const RenderOptions& options) {
       counts.pixelsOfFinishedFrames += std::int64_t{frame.width} * frame.height;
       counts.framesFinished += 1;
     };
+    // Each of the threads takes the next frame not yet taken, so that frames
+    // are finished in order: an interrupted run leaves the start of the
+    // sequence, and a video can be looked at while the rest is drawn.
+    std::atomic<std::size_t> next = 0;
+    const auto drawFramesInTurn = [&] {
+      for (std::size_t at = next++; at < frames.size(); at = next++) drawFrame(frames[at]);
+    };
     tbb::task_arena arena(split.framesAtOnce);
     arena.execute([&] {
-      tbb::parallel_for(
-          tbb::blocked_range<std::size_t>(0, frames.size(), 1),
-          [&](const tbb::blocked_range<std::size_t>& range) {
-            for (std::size_t at = range.begin(); at < range.end(); ++at) drawFrame(frames[at]);
-          },
-          tbb::simple_partitioner());
+      tbb::task_group group;
+      for (int thread = 1; thread < split.framesAtOnce; ++thread) group.run(drawFramesInTurn);
+      drawFramesInTurn();
+      group.wait();
     });
   }
   for (const auto& [index, message] : failures) {
