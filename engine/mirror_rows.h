@@ -17,12 +17,20 @@ namespace tobrisk {
 // Why they may: rounding to nearest is symmetric, round(-v) = -round(v), and
 // every statement of the kernel is a sum or product whose result changes
 // sign with cy, Y or x*y and keeps it otherwise (Y2 = Y*Y, X2 and X do not
-// change; z1's and each step's Y do). So the orbit of (x, -y) is the orbit
-// of (x, y) with every Y negated, bit for bit: the same squared moduli are
-// tested, and a store that overflows or an invalid operation happens in the
-// same statement of the same iteration. The counts, and the marks for the
-// exact kernel, are therefore equal. Plane rows are paired only where the
-// singles are exactly negatives (+0 and -0 pair): the mapping of rows to
+// change; z1's and each step's Y do). Not bit for bit where a Y is zero: an
+// exact zero sum such as a + (-a) is +0 whichever term is negative, so both
+// orbits may hold +0. What holds, statement by statement, is that X, X2 and
+// Y2 are the same bit for bit and each Y is the other orbit's negated, or
+// zero in both (of either sign): a step reads Y only through Y*Y and x*Y,
+// and a sum whose nonzero terms are the other orbit's negated and whose zero
+// terms are zero there too has the negated result, or a zero in both. The
+// magnitudes agree, which is all the counts need: the same squared moduli
+// are tested, and a store that overflows or an invalid operation (inf - inf,
+// 0 * inf: decided by magnitudes and by which terms share a sign, which the
+// negation keeps) happens in the same statement of the same iteration. The
+// counts, and the marks for the exact kernel, are therefore equal. Plane
+// rows are paired only where the singles are exactly negatives (+0 and -0
+// pair): the mapping of rows to
 // the plane rounds, so a view symmetric in its bounds need not be in its rows.
 //
 // Counts are kept run-length coded from the time their row is counted until

@@ -28,8 +28,9 @@
 //
 // The test of a state against a disc is made in single: d2 = (X - a)^2 +
 // (Y - b)^2 rounded after each operation lies within a factor 1 - 2^-21 of
-// the exact squared distance (and 2^-148 of it absolutely; radii exceed
-// 2^-18, so that term changes nothing), and the squared radius is rounded to
+// the exact squared distance (and 2^-148 of it absolutely; FindSettlingDisc
+// keeps only discs of radius 2^-18 or more, so that term, at most 2^-112 of
+// the squared radius, changes nothing), and the squared radius is rounded to
 // single, so a state that passes lies within the radius times 1 + 2^-20 of
 // the centre. The radii of the invariant discs around a centre form an
 // interval; each disc is checked at a radius just past the one it is tested
@@ -48,6 +49,8 @@
 #define TOBRISK_ENGINE_SETTLING_DISCS_INL_H_
 #endif
 
+#include <limits>
+
 #include "hwy/highway.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -63,12 +66,30 @@ using Doubles = hn::Vec<hn::Rebind<double, DF>>;
 // rounded to single and its root taken in single, each within 2^-24, which
 // the factor 1 + 2^-20 more than covers; 2^-60 more covers sums too small
 // for a normal single (rounded within 2^-150, their roots within 2^-75).
-// A square root in single costs far less than one in double.
+// A square root in single costs far less than one in double. Sums past the
+// largest single give infinity: the portable DemoteTo (scalar, emulated
+// vectors) clamps them to the largest single, which bounds nothing.
 template <class DF>
 HWY_INLINE Doubles<DF> ModulusBound(DF df, Doubles<DF> x, Doubles<DF> y) {
   const hn::Rebind<double, DF> dc;
-  const auto rounded = hn::Sqrt(hn::DemoteTo(df, hn::Add(hn::Mul(x, x), hn::Mul(y, y))));
-  return hn::Add(hn::Mul(hn::PromoteTo(dc, rounded), hn::Set(dc, 1.0 + 0x1p-20)), hn::Set(dc, 0x1p-60));
+  const auto sum = hn::Add(hn::Mul(x, x), hn::Mul(y, y));
+  const auto rounded = hn::Sqrt(hn::DemoteTo(df, sum));
+  const auto bound = hn::Add(hn::Mul(hn::PromoteTo(dc, rounded), hn::Set(dc, 1.0 + 0x1p-20)), hn::Set(dc, 0x1p-60));
+  return hn::IfThenElse(hn::Gt(sum, hn::Set(dc, double{std::numeric_limits<float>::max()})),
+                        hn::Set(dc, std::numeric_limits<double>::infinity()), bound);
+}
+
+// Lower bound of |(x, y)| from its ModulusBound b. Where the sum of squares
+// rounds to a normal single, b exceeds |(x, y)| by a factor at most
+// (1 + 2^-20) (1 + 2^-24)^1.5 (1 + 2^-53)^4 < 1 + 2^-19, plus 2^-60 (1 + 2^-53),
+// so |(x, y)| >= b (1 - 2^-19) - 2^-60 (1 + 2^-53), which b (1 - 2^-18) - 2^-59 stays below
+// after its own two roundings in double. Where it rounds to a subnormal or
+// to zero, b < 2^-63 (1 + 2^-19) + 2^-60 and the bound is negative. An
+// infinite or NaN b gives an infinite or NaN bound, as useless as b itself.
+template <class V>
+HWY_INLINE V ModulusLowerBound(V upper) {
+  const hn::DFromV<V> d;
+  return hn::Sub(hn::Mul(upper, hn::Set(d, 1.0 - 0x1p-18)), hn::Set(d, 0x1p-59));
 }
 
 // Upper bound of |u*u + c - v|, how far one exact step from u lands from v:
@@ -216,6 +237,12 @@ HWY_INLINE void FindSettlingDisc(DF df, Doubles<DF> cx, Doubles<DF> cy, Doubles<
   const Constant ay = hn::PromoteTo(dc, centreY);
   Constant r2 = CardioidDiscRadius2(df, cx, cy, spread, ax, ay);
   if (!hn::AllFalse(dc, bulbD)) r2 = hn::IfThenElse(bulbD, BulbDiscRadius2(df, cx, cy, spread, ax, ay), r2);
+  // The test in single needs radii of 2^-18 or more (see above). Both
+  // constructions give that already: a cardioid disc has t >= 1 and
+  // h^2 >= e >= 2^-20, so rho >= 2^-10; a bulb disc's radius is at least
+  // rho2 >= eps >= 2^-20 (4 + |c|) > 2^-18 / (1 - 2^-20). The check keeps it
+  // so if either changes.
+  r2 = hn::IfThenElse(hn::Gt(r2, hn::Set(dc, 0x1p-36)), r2, hn::Set(dc, -1.0));
   radius2 = hn::DemoteTo(df, r2);
 }
 

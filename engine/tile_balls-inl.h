@@ -25,21 +25,31 @@
 // so the new remainder is bounded by
 //   R' = 2|m| R + (|D| s + R)^2 + eps(|m| + r) + 2^-50 (|m|^2 + |c| + (2|m||D| + k) s),
 // rounded up by a factor 1 + 2^-40 that covers its own roundings in double;
-// moduli are bounded from above by ModulusBound.
+// moduli are bounded from above by ModulusBound, and |m| from below by
+// ModulusLowerBound where the tests need it.
 //
 // The test of an iterate: s = X2 + Y2 rounded lies within a factor 1 + 2^-22
 // of |z|^2 (X2 and Y2 are the exact squares rounded, the sum rounded once
 // more). So every orbit passes where (|m| + r)^2 (1 + 2^-16) < 4, and every
 // orbit fails with a finite modulus where (|m| - r)^2 (1 - 2^-16) > 4 and
-// the ball is nowhere near overflow. A ball that does neither proves
-// nothing, nor does a ball with a NaN: its comparisons are false.
+// the ball is nowhere near overflow. In the first |m| is an upper bound, in
+// the second a lower one: an upper bound there would be off by up to 2^-19
+// |m|, which the slack of 2^-16 covers only while r is small beside |m|.
+// The sums, squares and products by 1 +- 2^-16 of these tests are rounded
+// in double, a few parts in 2^-52 that the slack between 2^-16 and 2^-22
+// takes up. A ball that does neither proves nothing, nor does a ball with a
+// NaN: its comparisons are false.
 //
 // So where the balls pass every test from the first tested iterate up to
 // n - 1 and fail at n, every point's count is n. Where they pass up to
 // MaxIter, every orbit ran to the limit. Where they pass at n and the ball
 // lies in a settling disc proven for every constant of the tile, every orbit
 // settles there and never escapes (see FindSettlingDisc). Along the way no
-// state is large, so the exact kernel raises nothing; the overflow of its
+// state is large, so the exact kernel raises nothing: every ball from the
+// start on, tested or not (Mandelbrot's z1 is never tested, nor is Julia's
+// start), is checked to lie within |z| < 1e15, so no square of a state
+// (below 1e30) nor any sum of the step overflows a single, and operations on
+// finite values that do not overflow are never invalid. The overflow of the
 // counter at MaxIter = 32767 is left to the lanes' reading of the count, as
 // for the orbits they end themselves.
 #if defined(TOBRISK_ENGINE_TILE_BALLS_INL_H_) == defined(HWY_TARGET_TOGGLE)
@@ -97,10 +107,12 @@ HWY_INLINE Doubles<DF> ProveTileCounts(DF df, bool mandelbrot, Doubles<DF> cx, D
   const auto modulus = [&](Constant x, Constant y) { return ModulusBound(df, x, y); };
   const Constant four = hn::Set(dc, 4.0);
 
+  const Constant large = hn::Set(dc, 1e15);
+
   Constant mx = zx, my = zy, Dx = hn::Set(dc, 1.0), Dy = zero, R = zero;
   Constant absM = modulus(mx, my), absD = Dx;
   Constant result = zero;
-  auto open = hn::Eq(result, zero);  // tiles not yet decided
+  auto open = hn::Lt(hn::Add(absM, spread), large);  // tiles not yet decided
   const int last = counts.maxIter <= kBallIterates ? counts.maxIter : kBallIteratesPastLimit;
   for (int n = 1; n <= last && !hn::AllFalse(dc, open); ++n) {
     const Constant linear = hn::Mul(absD, spread);
@@ -122,14 +134,17 @@ HWY_INLINE Doubles<DF> ProveTileCounts(DF df, bool mandelbrot, Doubles<DF> cx, D
     mx = nx;
     absM = modulus(mx, my);
     absD = modulus(Dx, Dy);
-    if (n < counts.first) continue;
-
     const Constant r = hn::Add(hn::Mul(absD, spread), R);
     const Constant high = hn::Add(absM, r);
-    const Constant low = hn::Sub(absM, r);
+    if (n < counts.first) {
+      open = hn::And(open, hn::Lt(high, large));
+      continue;
+    }
+
+    const Constant low = hn::Sub(ModulusLowerBound(absM), r);
     const auto passes = hn::Lt(hn::Mul(hn::Mul(high, high), hn::Set(dc, 1.0 + 0x1p-16)), four);
     const auto fails = hn::And(hn::And(hn::Gt(low, zero), hn::Gt(hn::Mul(hn::Mul(low, low), hn::Set(dc, 1.0 - 0x1p-16)), four)),
-                               hn::Lt(high, hn::Set(dc, 1e15)));
+                               hn::Lt(high, large));
     // In the disc: |m - centre| + r <= radius, compared as squares (each
     // within 2^-51 of exact) so that no second root is needed.
     const Constant dx = hn::Sub(mx, discX), dy = hn::Sub(my, discY);

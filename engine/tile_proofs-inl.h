@@ -136,7 +136,8 @@ class TileProofs {
   }
 
   // The same for each block, from its vectors': a point lies within its
-  // vector's spread of the vector's middle, which lies so far from the block's.
+  // vector's spread of the vector's middle, which lies so far from the block's
+  // (a difference and a sum rounded to nearest, covered by TileSpread).
   [[nodiscard]] TileColumns BlockColumns(std::span<const float> xs) const {
     const std::size_t width = blockVectors_ * hn::Lanes(df_);
     TileColumns columns;
@@ -173,6 +174,13 @@ class TileProofs {
 
   // The hypotenuse of the two spreads bounds |c - middle|: computed in
   // double (four roundings, each within 2^-53) and widened to cover them.
+  // The spreads themselves may lie below the exact largest distance: each
+  // difference of two singles is rounded to nearest in double, which can
+  // round down (2^24 - (-2^-40) gives 2^24), and a block's sum with its
+  // vector's spread rounds once more, so a spread may fall short by a factor
+  // (1 - 2^-53)^3 before RoundedUp, which only rounds up. With the four
+  // roundings here and the widening's own, at most nine factors of 1 + 2^-53
+  // are to be covered: 1 + 2^-48 covers them with room.
   // A tile's corners lie that far from its middle, not the sum's 1.41 times.
   [[nodiscard]] auto TileSpread(const float* spreadX, double spreadY) const {
     const hn::Rebind<double, DF> dd;
@@ -217,7 +225,8 @@ class TileProofs {
   static constexpr float kUnbounded = std::numeric_limits<float>::infinity();
 
   // The largest |v - middle| over the values, in double (where the
-  // difference of two singles is within 2^-53 of exact), or kUnbounded.
+  // difference of two singles is within 2^-53 of exact, but may lie below
+  // it: TileSpread covers that), or kUnbounded.
   static float Spread(std::span<const float> values, float middle) {
     double largest = 0.0;
     for (const float v : values) {

@@ -116,6 +116,8 @@ std::vector<ViewCase> ChosenViews() {
       {"rows mirrored about the real axis", {-2.0F, 0.5F, -1.0F, 1.0F, 200, 0, 0, M}, 64, 64},
       {"nearly mirrored rows", {-2.0F, 0.5F, -1.0F, 1.0000001F, 200, 0, 0, M}, 64, 64},
       {"mirrored rows, bottom up", {-2.0F, 0.5F, 1.0F, -1.0F, 200, 0, 0, M}, 40, 32},
+      // Column x = -1/2: z1's Y = (x y + y) + x y is +0 for y and for -y alike.
+      {"mirrored rows through x = -1/2, where z1's Y is +0 in both", {-1.0F, 0.0F, -1.0F, 1.0F, 300, 0, 0, M}, 64, 64},
       {"every row on the real axis", {-2.0F, 0.5F, 0.0F, 0.0F, 100, 0, 0, M}, 40, 30},
       {"mirrored rows, the counter overflows at the first inside pixel", {-0.25F, 0.25F, -2.0F, 2.0F, 32767, 0, 0, M}, 8, 32},
       {"mirrored rows, a kernel fault in both halves", {0, 4e10F, -1.0F, 1.0F, 100, 0, 0, M}, 40, 64},
