@@ -20,13 +20,54 @@
 #include "engine/settling_discs-inl.h"
 #include "engine/tile_balls-inl.h"
 
+// The bounds one value at a time, compiled for the static target (with its
+// attributes, which the vector functions need wherever they are inlined).
+HWY_BEFORE_NAMESPACE();
 namespace tobrisk {
+namespace HWY_NAMESPACE {
 namespace {
 
 namespace hn = hwy::HWY_NAMESPACE;
-using namespace tobrisk::HWY_NAMESPACE;  // the bounds, compiled for the static target
 using DD = hn::ScalableTag<double>;
 using DF = hn::Rebind<float, DD>;
+
+HWY_NOINLINE double UpperModulus(double x, double y) {
+  const DD dd;
+  return hn::GetLane(ModulusBound(DF(), hn::Set(dd, x), hn::Set(dd, y)));
+}
+
+HWY_NOINLINE double LowerModulus(double upper) { return hn::GetLane(ModulusLowerBound(hn::Set(DD(), upper))); }
+
+HWY_NOINLINE float SettlingDiscRadius2(float cx, float cy) {
+  const DD dd;
+  const DF df;
+  hn::Vec<DF> centreX, centreY, radius2;
+  FindSettlingDisc(df, hn::Set(dd, double{cx}), hn::Set(dd, double{cy}), hn::Zero(dd), centreX, centreY, radius2);
+  return hn::GetLane(radius2);
+}
+
+HWY_NOINLINE double ProvenTileCount(bool mandelbrot, double cx, double cy, double zx, double zy, double spread,
+                                    const BallCounts& counts) {
+  const DD dd;
+  const DF df;
+  return hn::GetLane(ProveTileCounts(df, mandelbrot, hn::Set(dd, cx), hn::Set(dd, cy), hn::Set(dd, zx),
+                                     hn::Set(dd, zy), hn::Set(dd, spread), hn::Zero(df), hn::Zero(df),
+                                     hn::Set(df, -1.0F), counts));
+}
+
+}  // namespace
+}  // namespace HWY_NAMESPACE
+}  // namespace tobrisk
+HWY_AFTER_NAMESPACE();
+
+namespace tobrisk {
+namespace {
+
+using HWY_NAMESPACE::BallCounts;
+using HWY_NAMESPACE::LowerModulus;
+using HWY_NAMESPACE::ProvenTileCount;
+using HWY_NAMESPACE::SettlingDiscRadius2;
+using HWY_NAMESPACE::UpperModulus;
 
 constexpr double kInfD = std::numeric_limits<double>::infinity();
 constexpr double kNaND = std::numeric_limits<double>::quiet_NaN();
@@ -71,12 +112,10 @@ std::vector<ModulusCase> ModulusCases() {
 // ModulusBound bounds |m| from above and ModulusLowerBound, from it, from
 // below: the ball tests of escape rest on the second.
 TEST(ProofBounds, ModulusBoundsEncloseTheModulus) {
-  const DD dd;
-  const DF df;
   int finite = 0;
   for (const ModulusCase& c : ModulusCases()) {
-    const double upper = hn::GetLane(ModulusBound(df, hn::Set(dd, c.x), hn::Set(dd, c.y)));
-    const double lower = hn::GetLane(ModulusLowerBound(hn::Set(dd, upper)));
+    const double upper = UpperModulus(c.x, c.y);
+    const double lower = LowerModulus(upper);
     const long double exact = ExactModulus(c.x, c.y);
     const std::string what = std::string(c.name) + " (" + std::to_string(c.x) + ", " + std::to_string(c.y) + ")";
     if (std::isinf(upper)) {
@@ -95,12 +134,10 @@ TEST(ProofBounds, ModulusBoundsEncloseTheModulus) {
 
 // Where the bound is a NaN, so is the lower one: every comparison fails.
 TEST(ProofBounds, ModulusBoundsOfNaNAreNaN) {
-  const DD dd;
-  const DF df;
-  const double upper = hn::GetLane(ModulusBound(df, hn::Set(dd, kNaND), hn::Set(dd, 1.0)));
+  const double upper = UpperModulus(kNaND, 1.0);
   EXPECT_TRUE(std::isnan(upper));
-  EXPECT_TRUE(std::isnan(hn::GetLane(ModulusLowerBound(hn::Set(dd, upper)))));
-  EXPECT_TRUE(std::isinf(hn::GetLane(ModulusLowerBound(hn::Set(dd, kInfD)))));
+  EXPECT_TRUE(std::isnan(LowerModulus(upper)));
+  EXPECT_TRUE(std::isinf(LowerModulus(kInfD)));
 }
 
 // The test of a state against a settling disc, made in single, is sound
@@ -108,8 +145,6 @@ TEST(ProofBounds, ModulusBoundsOfNaNAreNaN) {
 // for constants next to the edges of the cardioid and the bulb, where the
 // invariant discs shrink to nothing.
 TEST(ProofBounds, SettlingDiscsAreNeverTooSmallForTheTestInSingle) {
-  const DD dd;
-  const DF df;
   std::mt19937 random(21);
   std::uniform_real_distribution<double> angle(-3.14159265358979, 3.14159265358979);
   int discs = 0, tried = 0;
@@ -129,9 +164,7 @@ TEST(ProofBounds, SettlingDiscsAreNeverTooSmallForTheTestInSingle) {
           cy = ry - 2 * rx * ry;
         }
         const auto x = static_cast<float>(cx), y = static_cast<float>(cy);
-        hn::Vec<DF> centreX, centreY, radius2;
-        FindSettlingDisc(df, hn::Set(dd, double{x}), hn::Set(dd, double{y}), hn::Zero(dd), centreX, centreY, radius2);
-        const float r2 = hn::GetLane(radius2);
+        const float r2 = SettlingDiscRadius2(x, y);
         if (r2 < 0.0F) continue;
         ++discs;
         EXPECT_GE(r2, 0x1p-36F) << (bulb ? "bulb" : "cardioid") << " c = (" << x << ", " << y << "), 1 - 2^-" << k;
@@ -191,8 +224,6 @@ std::optional<EscapeCount> ReferenceCount(const TileCase& c, float x, float y) {
 // Whatever count the balls prove for a tile is the exact kernel's count of
 // every point in it, and no point of a proven tile raises an error.
 TEST(ProofBounds, ProvenTileCountsAreEveryPointsCount) {
-  const DD dd;
-  const DF df;
   int proven = 0;
   for (const TileCase& c : TileCases()) {
     const bool mandelbrot = c.kind == FractalKind::Mandelbrot;
@@ -213,10 +244,8 @@ TEST(ProofBounds, ProvenTileCountsAreEveryPointsCount) {
     const auto limit = static_cast<float>(c.maxIter + 1);
     const BallCounts counts{first, c.maxIter, limit, limit};
     const double middleX = xs[2], middleY = ys[2];
-    const double result = hn::GetLane(ProveTileCounts(
-        df, mandelbrot, hn::Set(dd, mandelbrot ? middleX : double{c.P}), hn::Set(dd, mandelbrot ? middleY : double{c.Q}),
-        hn::Set(dd, middleX), hn::Set(dd, middleY), hn::Set(dd, spread), hn::Zero(df), hn::Zero(df),
-        hn::Set(df, -1.0F), counts));
+    const double result = ProvenTileCount(mandelbrot, mandelbrot ? middleX : double{c.P},
+                                          mandelbrot ? middleY : double{c.Q}, middleX, middleY, spread, counts);
     if (result == 0.0) continue;
     ++proven;
     for (const float x : xs) {
