@@ -1,10 +1,14 @@
-// The render pass workloads W1 ... W6: the reference pass and the fast pass
+// The render pass workloads W1 ... W9: the reference pass and the fast pass
 // (one thread and every core) side by side in one process, the window's Draw
 // (W0) and a plain double kernel as yardsticks, then one summary line per
-// workload.
+// workload. With --load_one_core a helper process keeps one core busy the
+// whole run, as on a desktop doing something else.
 
+#include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
@@ -131,6 +135,13 @@ const std::vector<ToolWorkload>& ToolWorkloads() {
         "50"},
        {"W6s", {-1.5F, 0.5F, -0.9F, 1.1F, 50, 0.3F, 0.6F, M}, 16000, 16000, 400, 400},
        true},
+      // A frame of a zoom into seahorse valley: centre -0.7435 + 0.1314i, width
+      // 0.002, long orbits along the boundary.
+      {"W9",
+       {"--size", "1920x1080", "--xmin", "-0.7445", "--xmax", "-0.7425", "--ymin", "0.1308375", "--ymax", "0.1319625",
+        "--iterations", "5000"},
+       {"W9", {-0.7445F, -0.7425F, 0.1308375F, 0.1319625F, 5000, 0.3F, 0.6F, M}, 1920, 1080, 192, 108},
+       true},
   };
   return workloads;
 }
@@ -237,11 +248,58 @@ std::optional<SummaryLine> Summarise(const MedianKeeper& keeper, const std::stri
   return line;
 }
 
+// A child process that spins on one core until this process ends it or
+// dies: the kernel ends it with its parent, so no spinner outlives a crash.
+class SpinningHelper {
+ public:
+  SpinningHelper() {
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(0);
+      volatile unsigned long spins = 0;
+      for (;;) spins = spins + 1;
+    }
+    if (pid_ < 0) throw std::runtime_error("cannot start the spinning helper process");
+  }
+  SpinningHelper(const SpinningHelper&) = delete;
+  SpinningHelper& operator=(const SpinningHelper&) = delete;
+  ~SpinningHelper() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Removes --load_one_core from the arguments; whether it was there.
+bool TakeLoadFlag(int& argc, char** argv) {
+  bool found = false;
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--load_one_core") {
+      found = true;
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  argc = kept;
+  return found;
+}
+
 }  // namespace
 }  // namespace tobrisk
 
 int main(int argc, char** argv) {
   using namespace tobrisk;
+  // Before any thread starts, so that the helper is forked from one thread.
+  std::optional<SpinningHelper> load;
+  if (TakeLoadFlag(argc, argv)) {
+    load.emplace();
+    std::printf("One core kept busy by a spinning helper process for the whole run.\n");
+  }
   benchmark::Initialize(&argc, argv);
 #ifdef TOBRISK_BENCH_WINDOW
   const WindowWorkload window(argc, argv);  // first, so W0 runs before W1
