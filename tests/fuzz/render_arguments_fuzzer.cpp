@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -14,6 +15,7 @@
 #include "platform/number_text.h"
 #include "tests/fuzz/slow_number_reading.h"
 #include "tools/colour/palettes.h"
+#include "tools/render/centred_view.h"
 #include "tools/render/render_options.h"
 
 namespace {
@@ -43,23 +45,47 @@ std::vector<std::string> AsArguments(const RenderOptions& options) {
                                      "--real=" + options.P,
                                      "--imaginary=" + options.Q,
                                      "--size=" + std::to_string(options.width) + "x" + std::to_string(options.height),
-                                     "--output=" + options.output};
+                                     options.pyramid ? "--pyramid=" + *options.pyramid : "--output=" + options.output};
   if (options.counts) arguments.push_back("--counts=" + *options.counts);
   arguments.push_back("--palette=" + options.palette);
   if (options.cycle) arguments.push_back("--cycle=" + *options.cycle);
   if (options.inside) arguments.push_back("--inside=" + *options.inside);
   if (options.threads != 0) arguments.push_back("--threads=" + std::to_string(options.threads));
+  if (options.shard) {
+    arguments.push_back("--shard=" + std::to_string(options.shard->index) + "/" + std::to_string(options.shard->count));
+  }
+  if (const std::optional<SequenceRequest>& sequence = options.sequence) {
+    if (sequence->zoom) {
+      const PlaneView& end = sequence->zoom->end;
+      arguments.push_back("--zoom-to=" + ExactText(end.x) + "," + ExactText(end.y) + "," + ExactText(end.width));
+      arguments.push_back("--frames=" + std::to_string(sequence->zoom->frames));
+    }
+    if (sequence->viewsFile) arguments.push_back("--views=" + *sequence->viewsFile);
+    if (sequence->range) {
+      arguments.push_back("--frame-range=" + std::to_string(sequence->range->first) + ":" +
+                          std::to_string(sequence->range->last));
+    }
+    if (sequence->keepExisting) arguments.emplace_back("--keep-existing");
+  }
   if (options.progress != ProgressMode::Auto) {
     arguments.emplace_back(options.progress == ProgressMode::Always ? "--progress" : "--quiet");
   }
   return arguments;
 }
 
+bool SameSequence(const std::optional<SequenceRequest>& a, const std::optional<SequenceRequest>& b) {
+  if (!a || !b) return a.has_value() == b.has_value();
+  const bool sameZoom = a->zoom.has_value() == b->zoom.has_value() &&
+                        (!a->zoom || (a->zoom->end == b->zoom->end && a->zoom->frames == b->zoom->frames));
+  return sameZoom && a->viewsFile == b->viewsFile && a->range == b->range && a->keepExisting == b->keepExisting;
+}
+
 bool Same(const RenderOptions& a, const RenderOptions& b) {
   return a.kind == b.kind && a.XMin == b.XMin && a.XMax == b.XMax && a.YMin == b.YMin && a.YMax == b.YMax &&
          a.MaxIter == b.MaxIter && a.P == b.P && a.Q == b.Q && a.width == b.width &&
          a.height == b.height && a.output == b.output && a.counts == b.counts && a.progress == b.progress &&
-         a.palette == b.palette && a.cycle == b.cycle && a.inside == b.inside && a.threads == b.threads;
+         a.palette == b.palette && a.cycle == b.cycle && a.inside == b.inside && a.threads == b.threads &&
+         a.pyramid == b.pyramid && a.shard == b.shard && SameSequence(a.sequence, b.sequence);
 }
 
 ParsedArguments Parse(const std::vector<std::string>& texts) {
@@ -96,7 +122,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (options->width < 1 || options->width > 32767 || options->height < 1 || options->height > 32767) {
     Fail("accepted a size of " + std::to_string(options->width) + "x" + std::to_string(options->height));
   }
-  if (options->output.empty()) Fail("accepted an empty output name");
+  if (options->output.empty() == !options->pyramid) Fail("accepted no output, or both a picture and a pyramid");
+  if (options->pyramid && options->pyramid->empty()) Fail("accepted an empty pyramid folder");
+  if (options->shard && (options->shard->index < 0 || options->shard->index >= options->shard->count)) {
+    Fail("accepted the shard " + std::to_string(options->shard->index) + "/" + std::to_string(options->shard->count));
+  }
   if (!FindPalette(options->palette)) Fail("accepted the palette \"" + options->palette + "\"");
   if (options->inside && !ParseColour(*options->inside)) Fail("accepted the colour \"" + *options->inside + "\"");
   if (options->threads < 0 || options->threads > kMaxThreads) Fail("accepted " + std::to_string(options->threads) + " threads");
