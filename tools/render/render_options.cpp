@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -12,37 +10,12 @@
 #include "tools/colour/palettes.h"
 #include "tools/render/centred_view.h"
 #include "tools/render/file_commands.h"
+#include "tools/render/option_values.h"
 #include "tools/render/view_of_options.h"
 #include "ui/view_presets.h"
 
 namespace tobrisk {
 namespace {
-
-constexpr int kMaxSide = 32767;  // the pass counts columns and rows in 16 bits
-
-bool IsPlainNumber(std::string_view text) {
-  if (text.empty() || text.front() == ' ' || text.front() == '\t') return false;
-  return ScanNumber(text).length == text.size();
-}
-
-std::optional<int> ParseSide(std::string_view text) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size() || text.front() == '-') return std::nullopt;
-  if (value < 1 || value > kMaxSide) return std::nullopt;
-  return value;
-}
-
-bool ParseSize(std::string_view text, RenderOptions& options) {
-  const std::size_t x = text.find_first_of("xX");
-  if (x == std::string_view::npos || x == 0 || x + 1 >= text.size()) return false;
-  const std::optional<int> width = ParseSide(text.substr(0, x));
-  const std::optional<int> height = ParseSide(text.substr(x + 1));
-  if (!width || !height) return false;
-  options.width = *width;
-  options.height = *height;
-  return true;
-}
 
 struct NumberOption {
   std::string_view name;
@@ -72,56 +45,6 @@ void FillBoundsFromPreset(RenderOptions& options) {
 }
 
 UsageError Usage(std::string message) { return UsageError{std::move(message)}; }
-
-// A value as a message quotes it: control characters escaped and a long
-// value cut short.
-std::string Quoted(std::string_view value) {
-  constexpr std::size_t kShownMax = 60;
-  const auto continuesCharacter = [&](std::size_t at) {
-    return at < value.size() && (static_cast<unsigned char>(value[at]) & 0xC0U) == 0x80U;
-  };
-  std::size_t shownLength = std::min(value.size(), kShownMax);
-  while (shownLength > 0 && continuesCharacter(shownLength)) --shownLength;  // cut between characters
-  std::string quoted(1, '"');
-  quoted += ShowControlCharacters(value.substr(0, shownLength));
-  if (shownLength < value.size()) quoted += "...";
-  quoted += '"';
-  return quoted;
-}
-
-// A positive whole number no larger than `most`.
-std::optional<int> ParseCount(std::string_view text, int most) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value < 1 || value > most) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-// "X,Y": two plain numbers.
-std::optional<std::pair<std::string, std::string>> ParseCentre(std::string_view text) {
-  const std::size_t comma = text.find(',');
-  if (comma == std::string_view::npos) return std::nullopt;
-  const std::string_view x = text.substr(0, comma);
-  const std::string_view y = text.substr(comma + 1);
-  if (!IsPlainNumber(x) || !IsPlainNumber(y)) return std::nullopt;
-  return std::pair{std::string(x), std::string(y)};
-}
-
-// Names a picture in another format would have: the file would hold PNG bytes under a misleading name.
-bool NamesAnotherImageFormat(std::string_view name) {
-  const std::size_t slash = name.find_last_of('/');
-  const std::string_view file = slash == std::string_view::npos ? name : name.substr(slash + 1);
-  const std::size_t dot = file.find_last_of('.');
-  if (dot == std::string_view::npos || dot == 0) return false;
-  std::string extension(file.substr(dot + 1));
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  constexpr std::array<std::string_view, 11> kOthers{"jpg", "jpeg", "gif", "bmp", "tif", "tiff",
-                                                     "webp", "ppm", "pgm", "jxl", "avif"};
-  return std::find(kOthers.begin(), kOthers.end(), extension) != kOthers.end();
-}
 
 // The view by centre and width, as typed; either part may be left to the kind's preset.
 struct CentreForm {
@@ -156,36 +79,6 @@ std::string PaletteNames() {
     names += palette.name;
   }
   return names;
-}
-
-// "X,Y,WIDTH": a point and a width above 0, all finite.
-std::optional<PlaneView> ParseZoomEnd(std::string_view text) {
-  const std::size_t comma = text.rfind(',');
-  if (comma == std::string_view::npos) return std::nullopt;
-  const std::optional<std::pair<std::string, std::string>> centre = ParseCentre(text.substr(0, comma));
-  const std::string_view width = text.substr(comma + 1);
-  if (!centre || !IsPlainNumber(width)) return std::nullopt;
-  const PlaneView end{TextToNumber(centre->first), TextToNumber(centre->second), TextToNumber(width)};
-  if (!std::isfinite(end.x) || !std::isfinite(end.y) || !std::isfinite(end.width) || !(end.width > 0)) {
-    return std::nullopt;
-  }
-  return end;
-}
-
-// "A:B", first and last frame, both counted.
-std::optional<FrameRange> ParseFrameRange(std::string_view text) {
-  const std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos) return std::nullopt;
-  const auto whole = [](std::string_view digits) -> std::optional<int> {
-    int value = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || error != std::errc{} || end != digits.data() + digits.size() || value < 0) return std::nullopt;
-    return value;
-  };
-  const std::optional<int> first = whole(text.substr(0, colon));
-  const std::optional<int> last = whole(text.substr(colon + 1));
-  if (!first || !last || *first > *last) return std::nullopt;
-  return FrameRange{*first, *last};
 }
 
 // The options that belong to a sequence as a whole rather than to each of its pictures.
@@ -348,9 +241,12 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> given, co
     if (name == "--size") {
       const std::optional<std::string_view> value = takeValue();
       if (!value) return Usage("--size needs a size such as 320x200");
-      if (!ParseSize(*value, options)) {
+      const std::optional<std::pair<int, int>> size = ParseSize(*value);
+      if (!size) {
         return Usage("--size: " + Quoted(*value) + " is not a size WxH with 1 ... 32767 pixels per side");
       }
+      options.width = size->first;
+      options.height = size->second;
       continue;
     }
     if (name == "--palette") {
@@ -364,7 +260,7 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> given, co
     }
     if (name == "--cycle") {
       const std::optional<std::string_view> value = takeValue();
-      if (!value || !ParseCount(*value, 32767)) {
+      if (!value || !WholeNumber(*value, 1, 32767)) {
         return Usage("--cycle: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
                      " a number of counts per turn of the gradient, 1 ... 32767");
       }
@@ -382,7 +278,7 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> given, co
     }
     if (name == "--threads") {
       const std::optional<std::string_view> value = takeValue();
-      const std::optional<int> threads = value ? ParseCount(*value, kMaxThreads) : std::nullopt;
+      const std::optional<int> threads = value ? WholeNumber(*value, 1, kMaxThreads) : std::nullopt;
       if (!threads) {
         return Usage("--threads: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
                      " a number of threads, 1 ... " + std::to_string(kMaxThreads));
@@ -401,7 +297,7 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> given, co
     }
     if (name == "--frames") {
       const std::optional<std::string_view> value = takeValue();
-      frames = value ? ParseCount(*value, kMaxFrames) : std::nullopt;
+      frames = value ? WholeNumber(*value, 1, kMaxFrames) : std::nullopt;
       if (!frames) {
         return Usage("--frames: " + (value ? Quoted(*value) + " is not" : std::string("needs")) +
                      " a number of frames, 1 ... " + std::to_string(kMaxFrames));
@@ -486,130 +382,9 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> given, co
 Colouring ColouringOf(const RenderOptions& options) {
   Colouring colouring;
   colouring.palette = *FindPalette(options.palette);
-  if (options.cycle) colouring.cycle = *ParseCount(*options.cycle, 32767);
+  if (options.cycle) colouring.cycle = *WholeNumber(*options.cycle, 1, 32767);
   if (options.inside) colouring.inside = ParseColour(*options.inside);
   return colouring;
-}
-
-std::string PaletteList() {
-  std::string list;
-  for (const NamedPalette& palette : AllPalettes()) {
-    std::string name(palette.name);
-    name.resize(std::max<std::size_t>(name.size() + 2, 10), ' ');
-    list += name;
-    list += palette.description;
-    list += '\n';
-  }
-  return list;
-}
-
-std::string ShowControlCharacters(std::string_view text) {
-  std::string shown;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      shown += c;
-      continue;
-    }
-    constexpr std::string_view kHex = "0123456789abcdef";
-    shown += "\\x";
-    shown += kHex[byte >> 4U];
-    shown += kHex[byte & 0xFU];
-  }
-  return shown;
-}
-
-std::string RenderUsage(std::string_view program) {
-  std::string text = "Usage: ";
-  text += program;
-  text += R"( [options] -o FILE.png
-       )";
-  text += program;
-  text += R"( --check FILE [--quiet | --progress]
-       )";
-  text += program;
-  text += R"( --print-view FILE
-       )";
-  text += program;
-  text += R"( [options] --pyramid DIR [--shard K/N]
-
-Draws the Mandelbrot set or a Julia set as the window's Draw button does, into
-an indexed PNG in the 16-colour palette (row 0 at the top).
-
-Options:
-  --mandelbrot          draw the Mandelbrot set (the default)
-  --julia               draw the Julia set of c = P + Qi
-  --xmin X, --xmax X    the real range; column 0 shows X Min
-  --ymin Y, --ymax Y    the imaginary range; row 0 shows Y Min
-                        (bounds not given come from the kind's preset:
-                        -2.5 1.5 -1.5 1.5 for Mandelbrot, -1.5 1.5 -1.5 1.5 for Julia)
-  --centre X,Y          the view's centre (also --center), instead of the bounds
-  --width W             the view's width in the plane; the height follows the
-                        picture's shape, so pixels are square (default: the
-                        preset's centre and width)
-  --iterations N        iteration limit, rounded to the nearest integer;
-                        -32768 ... 32767 (default 100); 32766 is the largest
-                        limit at which points that never escape can be drawn
-  --real P              real part of the Julia constant (default 0.3)
-  --imaginary Q         imaginary part of the Julia constant (default 0.6)
-  --size WxH            picture size, 1 ... 32767 pixels per side (default 320x200)
-  --palette NAME        how counts are coloured: window (the window's 15 colours,
-                        the default), rainbow, ocean, fire or grey
-  --cycle N             counts per turn of a gradient palette (default 64)
-  --inside COLOUR       the colour of points that reach the limit, as #rrggbb,
-                        #rgb, black or white (default black for the gradients;
-                        the window's palette keeps its own colours)
-  --list-palettes       describe the palettes and exit
-  --counts FILE.pgm     also write each pixel's escape count as a binary PGM
-                        whose maxval is the largest count in it
-  --from FILE           the view a picture or count map of tobrisk-render holds,
-                        as if its options stood here: options after it override
-                        them (--from small.png --size 7680x4320 enlarges a view)
-  -o, --output FILE     the PNG to write; "-" writes it to standard output
-  --pyramid DIR         instead of one PNG, a zoomable Deep Zoom pyramid of
-                        the picture in DIR: DIR/picture.dzi, the tiles in
-                        DIR/picture_files/LEVEL/COL_ROW.png (256 pixels, overlap
-                        1), each level drawn at its own size from --size down to
-                        1x1, and DIR/index.html to explore it in a browser
-  --threads N           threads to draw with, 1 ... 1024 (default: every core;
-                        1 draws on one thread); the picture is the same for any N
-  --zoom-to X,Y,WIDTH   draw a zoom: frames from the view given to this centre
-                        and width, zooming by the same factor every frame
-  --frames N            the zoom's number of frames, 1 ... 1000000
-  --views FILE          draw one frame per line of FILE, each line written as
-                        options (--centre -0.75,0.1 --width 0.01 --iterations 500);
-                        blank lines and lines starting with # are skipped
-  --frame-range A:B     draw only frames A ... B of the sequence (both drawn)
-  --shard K/N           draw only the frames (or a pyramid's tiles) whose number
-                        is K modulo N; a sharded pyramid is complete when every
-                        shard has ended with status 0 (shard 0 writes its
-                        picture.dzi and index.html last)
-  --keep-existing       skip a frame whose file already holds its view
-                        (a sequence names its files with a frame number:
-                        -o frames/zoom-%05d.png)
-  -q, --quiet           show no progress and no warnings
-  --progress            show progress on standard error from the start, even
-                        when it is not a terminal (the last of the two wins)
-  --check FILE          draw the view FILE holds again and compare every pixel
-                        (the colour a viewer shows) or count: "identical" and
-                        status 0, or the first pixel that differs and status 1
-  --print-view FILE     show the view FILE holds as the window's fields
-  -h, --help            show this text
-  --version             show the version
-
-Numbers are plain decimals such as -2.5 or 1e-3; a value may follow its option
-after a space or an "=". Files are replaced only when the picture is complete.
-A render that takes more than a second shows its progress on standard error
-when that is a terminal. A view narrower than single precision resolves is
-drawn as defined, with a warning. Every picture and count map carries its
-view (kind, the seven field texts as typed, size, palette options) and the
-program's name and version, and nothing else: the same view gives the same bytes.
-
-Exit status: 0 done, 1 drawing or writing failed (the message says where) or
---check found a difference, 2 the arguments are not understood or a file holds
-no view.
-)";
-  return text;
 }
 
 }  // namespace tobrisk

@@ -113,6 +113,9 @@ inline constexpr int kMaxThreads = 1024;
 // The most frames a zoom may have.
 inline constexpr int kMaxFrames = 1000000;
 
+// A value as a message quotes it: control characters escaped and a long value cut short.
+[[nodiscard]] std::string Quoted(std::string_view value);
+
 // The text with each control character shown as \xHH, for messages that
 // repeat what a user typed: such characters could act on the terminal or split the line.
 [[nodiscard]] std::string ShowControlCharacters(std::string_view text);

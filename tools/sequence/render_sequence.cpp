@@ -105,26 +105,33 @@ std::optional<std::string> DrawFrame(const RenderOptions& frame, int threads, st
   }
 }
 
-void WarnOfNarrowFrames(const SequencePlan& plan, const std::vector<int>& frames) {
-  int narrow = 0;
-  int first = -1;
+// What the run is to draw, gathered in one look at every frame before the first is drawn.
+struct Survey {
+  std::int64_t pixels = 0;
+  std::int64_t largestFrame = 0;
+  int narrowFrames = 0;  // frames whose neighbouring pixels share a single coordinate
+  int firstNarrow = -1;
+};
+
+Survey SurveyFrames(const SequencePlan& plan, const std::vector<int>& frames) {
+  Survey survey;
   for (const int index : frames) {
     const RenderOptions frame = plan.FrameOptions(index);
+    const std::int64_t pixels = std::int64_t{frame.width} * frame.height;
+    survey.pixels += pixels;
+    survey.largestFrame = std::max(survey.largestFrame, pixels);
     try {
       const DrawParameters params = ReadDrawParameters(TextsOf(frame), frame.kind == FractalKind::Mandelbrot);
       const std::optional<RepeatedCoordinates> repeated = CountRepeatedCoordinates(params, frame.width, frame.height);
       if (repeated && (repeated->columns > 0 || repeated->rows > 0)) {
-        ++narrow;
-        if (first < 0) first = index;
+        ++survey.narrowFrames;
+        if (survey.firstNarrow < 0) survey.firstNarrow = index;
       }
     } catch (const RunTimeError&) {
       // The frame reports its own error when drawn.
     }
   }
-  if (narrow == 0) return;
-  std::cerr << kProgram << ": warning: " << narrow << " of " << frames.size()
-            << " frames are narrower than single precision resolves (the first is frame " << first
-            << "): neighbouring pixels repeat their neighbour's coordinate\n";
+  return survey;
 }
 
 }  // namespace
@@ -132,19 +139,18 @@ void WarnOfNarrowFrames(const SequencePlan& plan, const std::vector<int>& frames
 int RenderSequence(const SequencePlan& plan, const RenderOptions& options) {
   const std::vector<int> frames = plan.FramesToDraw();
   const ProgressMode progressMode = UsableProgressMode(options.progress);
-  if (options.progress != ProgressMode::Never) WarnOfNarrowFrames(plan, frames);
+  const Survey survey = SurveyFrames(plan, frames);
+  if (options.progress != ProgressMode::Never && survey.narrowFrames > 0) {
+    std::cerr << kProgram << ": warning: " << survey.narrowFrames << " of " << frames.size()
+              << " frames are narrower than single precision resolves (the first is frame " << survey.firstNarrow
+              << "): neighbouring pixels repeat their neighbour's coordinate\n";
+  }
 
   SequenceProgress counts;
   counts.frames = static_cast<int>(frames.size());
-  std::int64_t largest = 0;
-  for (const int index : frames) {
-    const RenderOptions frame = plan.FrameOptions(index);
-    const std::int64_t pixels = std::int64_t{frame.width} * frame.height;
-    counts.pixelsAll += pixels;
-    largest = std::max(largest, pixels);
-  }
+  counts.pixelsAll = survey.pixels;
   const int cores = options.threads > 0 ? options.threads : tbb::info::default_concurrency();
-  const Split split = SplitCores(cores, largest, frames.size());
+  const Split split = SplitCores(cores, survey.largestFrame, frames.size());
 
   std::mutex failuresMutex;
   std::map<int, std::string> failures;  // by frame, so that they are reported in order
