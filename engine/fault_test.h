@@ -2,6 +2,7 @@
 
 #include <cfenv>
 
+#include "engine/fault_flags.h"
 #include "engine/run_time_error.h"
 
 namespace tobrisk {
@@ -9,7 +10,7 @@ namespace tobrisk {
 // Underflow and inexact results are never reported.
 inline constexpr int kFaultFlags = FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID;
 
-inline void DiscardPendingFaults() { std::feclearexcept(kFaultFlags); }
+inline void DiscardPendingFaults() { ClearFaultFlags(kFaultFlags); }
 
 [[noreturn]] void RaiseFault(int raisedFlags, const ErrorSite& site);
 
@@ -31,7 +32,7 @@ inline void Materialize(Real& value) {
 template <typename Real>
 [[nodiscard]] inline Real Tested(Real value, const ErrorSite& site) {
   Materialize(value);
-  if (const int raised = std::fetestexcept(kFaultFlags); raised != 0) [[unlikely]] RaiseFault(raised, site);
+  if (const int raised = PendingFaultFlags(kFaultFlags); raised != 0) [[unlikely]] RaiseFault(raised, site);
   return value;
 }
 
