@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # One command from a fresh Debian 12 machine: `make run` or `make test`.
 
 BUILD_DIR  ?= build

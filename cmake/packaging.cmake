@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # `make package` (cpack -G DEB in the build folder): one Debian package with
 # both programs, the desktop entry, the icons and the manual pages. Its
 # Depends are worked out by dpkg-shlibdeps from the libraries the programs
