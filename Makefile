@@ -36,7 +36,7 @@ PACKAGES += chromium chromium-driver python3-selenium
 # The test of the recipes that split a sequence over machines runs GNU parallel.
 PACKAGES += parallel
 
-.PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench bench-loaded package deps-arm64 test-arm64 clean
+.PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench bench-loaded package package-windows deps-arm64 test-arm64 clean
 
 all: build
 
@@ -136,6 +136,13 @@ bench-loaded: build
 package: build
 	cmake --build $(BUILD_DIR) --target package
 	@ls $(BUILD_DIR)/package/*.deb
+
+# The Windows installer, tobrisk-<version>-win64-setup.exe, and a zip of the
+# same files (the programs, their DLLs, the licence), made by CPack in the
+# cross build's package/ folder.
+package-windows: build-windows
+	cmake --build build-windows/build --target package
+	@ls build-windows/build/package/tobrisk-*-win64*
 
 # The engine, the renderer and their tests cross-built for arm64 and run under
 # qemu on every vector length the kernels meet there, then the arm64
