@@ -24,7 +24,11 @@ constexpr const char* kNullDevice = "/dev/null";
 }  // namespace
 
 #ifdef _WIN32
-bool DescriptorIsClosed(int descriptor) { return ::_get_osfhandle(descriptor) == -1; }
+// -2: the descriptor was given no handle at start, as for a program started without one.
+bool DescriptorIsClosed(int descriptor) {
+  const intptr_t handle = ::_get_osfhandle(descriptor);
+  return handle == -1 || handle == -2;
+}
 #else
 bool DescriptorIsClosed(int descriptor) { return ::fcntl(descriptor, F_GETFD) == -1 && errno == EBADF; }
 #endif
