@@ -46,9 +46,15 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY Tobrisk)
 set(CPACK_NSIS_PACKAGE_NAME Tobrisk)
 set(CPACK_NSIS_DISPLAY_NAME Tobrisk)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+# Values reach the NSIS script as written here, backslashes included.
+set(CPACK_VERBATIM_VARIABLES ON)
 # A 64-bit installer: Wine without its 32-bit half runs it too, and it sees
-# the 64-bit Program Files and registry as the programs do.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+# the 64-bit Program Files and registry as the programs do. The uninstaller
+# removes the vendor's registry key, which CPack's script leaves empty.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode
+Function un.onUninstSuccess
+  DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"
+FunctionEnd")
 # Installing over an older version removes that one first.
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
