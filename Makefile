@@ -169,10 +169,12 @@ deps-windows: deps
 	@$(SUDO) dist/windows/enable-source-packages
 	dist/windows/build-libraries $(WINDOWS_DIR)/libraries $(WINDOWS_DIR)/library-sources
 
+# No benchmarks: they start programs with posix_spawn, which Windows lacks.
 build-windows: deps-windows
 	cmake -S . -B $(WINDOWS_DIR)/build -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/x86_64-w64-mingw32.cmake \
-	  -DTOBRISK_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_DIR)/libraries -DTOBRISK_BUILD_WINDOW=OFF
+	  -DTOBRISK_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_DIR)/libraries -DTOBRISK_BUILD_WINDOW=OFF \
+	  -DTOBRISK_BUILD_BENCHMARKS=OFF
 	cmake --build $(WINDOWS_DIR)/build
 
 # The Windows build's suites under Wine, then its pictures compared byte for
