@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # One command from a fresh Debian 12 machine: `make run` or `make test`.
 
 BUILD_DIR  ?= build
@@ -31,9 +32,10 @@ ARM64_PACKAGES := g++-aarch64-linux-gnu qemu-user libhwy-dev:arm64 libtbb-dev:ar
 WINDOWS_DIR ?= build-windows
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 \
                     libz-mingw-w64-dev nsis dpkg-dev xvfb xauth zip unzip imagemagick
-# What runs under Wine: the engine, the platform core, the fast pass, the renderer and its hostile names.
+# What runs under Wine: the engine, the platform core, the fast pass, the renderer and its hostile names,
+# and the installer.
 WINDOWS_SUITES := engine_tests engine_tests_O0 platform_tests fast_tests renderer_tests renderer_hostile_tests \
-                  ui_tests pyramid_tests plain_kernel_tests
+                  ui_tests pyramid_tests plain_kernel_tests windows_installer
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -46,7 +48,7 @@ PACKAGES += chromium chromium-driver python3-selenium
 PACKAGES += parallel
 
 .PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench bench-loaded package deps-arm64 test-arm64 \
-        deps-windows build-windows test-windows clean
+        deps-windows build-windows test-windows package-windows clean
 
 all: build
 
@@ -167,10 +169,12 @@ deps-windows: deps
 	@$(SUDO) dist/windows/enable-source-packages
 	dist/windows/build-libraries $(WINDOWS_DIR)/libraries $(WINDOWS_DIR)/library-sources
 
+# No benchmarks: they start programs with posix_spawn, which Windows lacks.
 build-windows: deps-windows
 	cmake -S . -B $(WINDOWS_DIR)/build -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/x86_64-w64-mingw32.cmake \
-	  -DTOBRISK_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_DIR)/libraries -DTOBRISK_BUILD_WINDOW=OFF
+	  -DTOBRISK_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_DIR)/libraries -DTOBRISK_BUILD_WINDOW=OFF \
+	  -DTOBRISK_BUILD_BENCHMARKS=OFF
 	cmake --build $(WINDOWS_DIR)/build
 
 # The Windows build's suites under Wine, then its pictures compared byte for
@@ -182,6 +186,13 @@ test-windows: build-windows
 	cmake --build $(BUILD_DIR) --target tobrisk-render
 	tests/windows/compare-renders $(BUILD_DIR)/tools/tobrisk-render $(WINDOWS_DIR)/build/wine-run \
 	  $(WINDOWS_DIR)/build/tools/tobrisk-render.exe
+
+# The Windows installer, tobrisk-<version>-win64-setup.exe, and a zip of the
+# same files (the programs, their DLLs, the licence), made by CPack in the
+# cross build's package/ folder.
+package-windows: build-windows
+	cmake --build $(WINDOWS_DIR)/build --target package
+	@ls $(WINDOWS_DIR)/build/package/tobrisk-*-win64*
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(ARM64_DIR) $(WINDOWS_DIR)

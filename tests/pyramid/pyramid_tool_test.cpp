@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tobrisk-render --pyramid run as a user would: every level against a plain
 // render of its size, shards against an unsplit pyramid, faults and folders
 // that are not pyramids.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tobrisk-render on Windows with the names Windows users type: drive letters,
 // backslashes, \\?\ long paths, spaces and letters beyond ASCII, the names
 // Windows keeps for devices. (Ctrl-C: tests/windows/interrupt-render.)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built tobrisk-render as a user would and reads back what it wrote.
 
 #include <sys/stat.h>

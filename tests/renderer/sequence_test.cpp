@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sequences of frames: the zoom's path, the frames' names, and the built tool
 // drawing zooms and views files as a user would.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures and count maps that carry their own view: stored as the renderer
 // read it, shown as the window's fields, drawn again, enlarged and checked.
 
