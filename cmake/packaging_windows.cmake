@@ -14,6 +14,29 @@ endif()
 configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 
+# What the programs carry of others' work, with its licence: the libraries
+# built from Debian's sources (their Debian copyright files), zlib and MinGW's
+# runtime (the same from the Debian packages they came in), and the pyramid
+# viewer's script.
+set(tobrisk_notices
+    "oneTBB\;${TOBRISK_WINDOWS_PREFIX}/share/doc/onetbb/copyright"
+    "Highway\;${TOBRISK_WINDOWS_PREFIX}/share/doc/highway/copyright"
+    "libpng\;${TOBRISK_WINDOWS_PREFIX}/share/doc/libpng1.6/copyright"
+    "zlib\;/usr/share/doc/libz-mingw-w64-dev/copyright"
+    "MinGW-w64 runtime and winpthreads\;/usr/share/doc/mingw-w64-common/copyright"
+    "GCC runtime (libstdc++, libgcc)\;/usr/share/doc/gcc-mingw-w64-base/copyright"
+    "OpenSeadragon\;${PROJECT_BINARY_DIR}/tools/pyramid/viewer/node_modules/openseadragon/LICENSE.txt"
+    # The licences those files name but Debian keeps once for all packages.
+    "Apache-2.0\;/usr/share/common-licenses/Apache-2.0"
+    "GPL-3\;/usr/share/common-licenses/GPL-3")
+foreach(notice IN LISTS tobrisk_notices)
+  list(GET notice 0 name)
+  list(GET notice 1 file)
+  string(REGEX REPLACE "[^A-Za-z0-9]+" "-" stem "${name}")
+  string(REGEX REPLACE "-$" "" stem "${stem}")
+  install(FILES ${file} DESTINATION third-party RENAME ${stem}.txt)
+endforeach()
+
 # The DLLs to ship: see cmake/install_windows_dlls.cmake. They are looked
 # for where the compiler finds its libraries (MinGW's runtime) and in the
 # prefix of the libraries built for Windows (oneTBB).
