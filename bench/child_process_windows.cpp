@@ -14,13 +14,18 @@ namespace {
 
 constexpr std::string_view kSpinFlag = "--tobrisk_spinning_helper";
 
-// Started with `flags`; empty handles when the program could not be started.
+// Started with `flags` and this process's standard streams, so that its
+// messages show as on POSIX; empty handles when it could not be started.
 PROCESS_INFORMATION Start(const std::string& commandLine, DWORD flags) {
   std::wstring line = Wide(commandLine);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process) ==
+  if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &process) ==
       0) {
     return {};
   }
