@@ -1,8 +1,5 @@
 #include "bench/pyramid_bench.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,7 +10,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "bench/child_process.h"
 
 namespace tobrisk {
 namespace {
@@ -36,30 +33,15 @@ Side& Results() {
 const std::vector<std::string> kView{"--size", "32767x32767", "--xmin", "-1.5", "--xmax", "0.5", "--ymin", "-1",
                                      "--ymax", "1", "--iterations", "50", "-q"};
 
-// Wall time from start to exit and the peak resident set size, as /usr/bin/time reports it.
+// Wall time from start to exit and the peak resident memory.
 std::optional<Timed> TimedRun(const std::vector<std::string>& output) {
-  const std::string peakFile = "/tmp/tobrisk-bench-W8.rss";
-  std::vector<std::string> arguments{"/usr/bin/time", "-f", "%M", "-o", peakFile, TOBRISK_RENDER_PATH};
-  arguments.insert(arguments.end(), kView.begin(), kView.end());
+  std::vector<std::string> arguments = kView;
   arguments.insert(arguments.end(), output.begin(), output.end());
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
   const auto start = std::chrono::steady_clock::now();
-  pid_t child = 0;
-  if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return std::nullopt;
-  int status = 0;
-  waitpid(child, &status, 0);
+  const ChildRun run = RunChild(TOBRISK_RENDER_PATH, arguments, true);
   const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  Timed timed{elapsed.count(), 0};
-  if (std::FILE* file = std::fopen(peakFile.c_str(), "r")) {
-    long kib = 0;
-    if (std::fscanf(file, "%ld", &kib) == 1) timed.peakMiB = static_cast<double>(kib) / 1024.0;
-    std::fclose(file);
-  }
-  std::filesystem::remove(peakFile);
-  return timed;
+  if (!run.succeeded) return std::nullopt;
+  return Timed{elapsed.count(), run.peakMiB};
 }
 
 double Median(std::vector<Timed> runs) {

@@ -1,8 +1,5 @@
 #include "bench/sequence_bench.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -12,10 +9,9 @@
 #include <variant>
 #include <vector>
 
+#include "bench/child_process.h"
 #include "tools/render/render_options.h"
 #include "tools/sequence/sequence_plan.h"
-
-extern char** environ;
 
 namespace tobrisk {
 namespace {
@@ -28,17 +24,6 @@ std::vector<std::string> ZoomArguments(const std::string& folder) {
           std::to_string(kFrames), "--size", "1280x720", "--iterations", "500", "-o", folder + "/zoom-%05d.png"};
 }
 
-bool RunToEnd(std::vector<std::string> arguments) {
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t child = 0;
-  if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 std::string Folder(const char* name) {
   const std::string folder = std::string("/tmp/tobrisk-bench-") + name;
   std::filesystem::remove_all(folder);
@@ -48,10 +33,9 @@ std::string Folder(const char* name) {
 
 void OneProcess(benchmark::State& state) {
   const std::string folder = Folder("W7");
-  std::vector<std::string> arguments{TOBRISK_RENDER_PATH};
-  for (std::string& argument : ZoomArguments(folder)) arguments.push_back(std::move(argument));
+  const std::vector<std::string> arguments = ZoomArguments(folder);
   for (auto _ : state) {
-    if (!RunToEnd(arguments)) state.SkipWithError("tobrisk-render failed");
+    if (!RunChild(TOBRISK_RENDER_PATH, arguments).succeeded) state.SkipWithError("tobrisk-render failed");
   }
   std::filesystem::remove_all(folder);
 }
@@ -63,18 +47,19 @@ void ShellLoop(benchmark::State& state) {
   const std::vector<std::string_view> views(zoom.begin(), zoom.end());
   const auto options = std::get<RenderOptions>(ParseRenderArguments(views));
   const auto plan = std::get<SequencePlan>(SequencePlan::Make(options));
-  const std::string script = folder + "/frames.sh";
+  const std::string script = ScriptFileName(folder + "/frames");
   {
     std::ofstream out(script);
     for (int index = 0; index < kFrames; ++index) {
       const RenderOptions frame = plan.FrameOptions(index);
-      out << "'" << TOBRISK_RENDER_PATH << "' --xmin=" << frame.XMin << " --xmax=" << frame.XMax
-          << " --ymin=" << frame.YMin << " --ymax=" << frame.YMax << " --size 1280x720 --iterations 500 -o '"
-          << frame.output << "' || exit 1\n";
+      out << ScriptLine(TOBRISK_RENDER_PATH, {"--xmin=" + frame.XMin, "--xmax=" + frame.XMax, "--ymin=" + frame.YMin,
+                                             "--ymax=" + frame.YMax, "--size", "1280x720", "--iterations", "500",
+                                             "-o", frame.output})
+          << "\n";
     }
   }
   for (auto _ : state) {
-    if (!RunToEnd({"/bin/sh", script})) state.SkipWithError("the shell loop failed");
+    if (!RunScript(script).succeeded) state.SkipWithError("the shell loop failed");
   }
   std::filesystem::remove_all(folder);
 }

@@ -5,12 +5,6 @@
 // workload. With --load_one_core a helper process keeps one core busy the
 // whole run, as on a desktop doing something else.
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -18,10 +12,10 @@
 #include <cstdio>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench/child_process.h"
 #include "bench/pixel_iterations.h"
 #include "bench/plain_double_kernel.h"
 #include "bench/plain_float_kernel.h"
@@ -36,8 +30,6 @@
 #ifdef TOBRISK_BENCH_WINDOW
 #include "bench/window_bench.h"
 #endif
-
-extern char** environ;
 
 namespace tobrisk {
 namespace {
@@ -148,39 +140,22 @@ const std::vector<ToolWorkload>& ToolWorkloads() {
 }
 
 // Runs tobrisk-render to a PNG file: wall time from start to exit, and the
-// tool's peak resident set size. /usr/bin/time reports the peak: a child
-// spawned from this process would count this process's pages in its own.
+// tool's peak resident memory.
 void Tool(benchmark::State& state, const ToolWorkload& w) {
   const std::string output = std::string("/tmp/tobrisk-bench-") + w.name + ".png";
-  const std::string peakFile = output + ".rss";
-  std::vector<std::string> arguments{"/usr/bin/time", "-f", "%M", "-o", peakFile, TOBRISK_RENDER_PATH};
-  arguments.insert(arguments.end(), w.arguments.begin(), w.arguments.end());
+  std::vector<std::string> arguments = w.arguments;
   arguments.insert(arguments.end(), {"-o", output});
-  std::vector<char*> argv;
-  for (std::string& a : arguments) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  long peakKiB = 0;
+  double peakMiB = 0;
   for (auto _ : state) {
-    pid_t child = 0;
-    if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-      state.SkipWithError("cannot start /usr/bin/time");
-      break;
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    const ChildRun run = RunChild(TOBRISK_RENDER_PATH, arguments, true);
+    if (!run.succeeded) {
       state.SkipWithError("tobrisk-render failed");
       break;
     }
-    if (std::FILE* file = std::fopen(peakFile.c_str(), "r")) {
-      long kib = 0;
-      if (std::fscanf(file, "%ld", &kib) == 1) peakKiB = std::max(peakKiB, kib);
-      std::fclose(file);
-    }
+    peakMiB = std::max(peakMiB, run.peakMiB);
   }
-  state.counters["peak_rss_MiB"] = static_cast<double>(peakKiB) / 1024.0;
+  state.counters["peak_rss_MiB"] = peakMiB;
   std::remove(output.c_str());
-  std::remove(peakFile.c_str());
 }
 
 // The plain double kernel on a workload's view, at its size and limit.
@@ -249,32 +224,6 @@ std::optional<SummaryLine> Summarise(const MedianKeeper& keeper, const std::stri
   return line;
 }
 
-// A child process that spins on one core until this process ends it or
-// dies: the kernel ends it with its parent, so no spinner outlives a crash.
-class SpinningHelper {
- public:
-  SpinningHelper() {
-    const pid_t parent = getpid();
-    pid_ = fork();
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (getppid() != parent) _exit(0);
-      volatile unsigned long spins = 0;
-      for (;;) spins = spins + 1;
-    }
-    if (pid_ < 0) throw std::runtime_error("cannot start the spinning helper process");
-  }
-  SpinningHelper(const SpinningHelper&) = delete;
-  SpinningHelper& operator=(const SpinningHelper&) = delete;
-  ~SpinningHelper() {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-
- private:
-  pid_t pid_ = -1;
-};
-
 // Removes --load_one_core from the arguments; whether it was there.
 bool TakeLoadFlag(int& argc, char** argv) {
   bool found = false;
@@ -295,6 +244,7 @@ bool TakeLoadFlag(int& argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace tobrisk;
+  SpinIfHelper(argc, argv);
   // Before any thread starts, so that the helper is forked from one thread.
   std::optional<SpinningHelper> load;
   if (TakeLoadFlag(argc, argv)) {
