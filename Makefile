@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # One command from a fresh Debian 12 machine: `make run` or `make test`.
 
 BUILD_DIR  ?= build
@@ -25,6 +26,17 @@ PACKAGES := cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchm
 ARM64_PACKAGES := g++-aarch64-linux-gnu qemu-user libhwy-dev:arm64 libtbb-dev:arm64 libpng-dev:arm64 zlib1g-dev:arm64 \
                   libgtest-dev:arm64
 
+# The Windows cross build: MinGW-w64, Wine to run its programs, zlib for
+# MinGW, NSIS for the installer; dpkg-dev fetches the sources of the
+# libraries it builds itself (dist/windows/build-libraries).
+WINDOWS_DIR ?= build-windows
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 \
+                    libz-mingw-w64-dev nsis dpkg-dev xvfb xauth zip unzip imagemagick
+# What runs under Wine: the engine, the platform core, the fast pass, the renderer and its hostile names,
+# and the installer.
+WINDOWS_SUITES := engine_tests engine_tests_O0 platform_tests fast_tests renderer_tests renderer_hostile_tests \
+                  ui_tests pyramid_tests plain_kernel_tests windows_installer
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # `make package` and its test: dpkg-shlibdeps, file, lintian; groff checks the manual pages.
@@ -35,7 +47,8 @@ PACKAGES += chromium chromium-driver python3-selenium
 # The test of the recipes that split a sequence over machines runs GNU parallel.
 PACKAGES += parallel
 
-.PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench bench-loaded package deps-arm64 test-arm64 clean
+.PHONY: all deps configure build test unit-test test-sanitize fuzz-build fuzz fuzz-smoke run bench bench-loaded package deps-arm64 test-arm64 \
+        deps-windows build-windows test-windows package-windows clean
 
 all: build
 
@@ -149,5 +162,37 @@ test-arm64: deps-arm64
 	cmake --build $(BUILD_DIR) --target tobrisk-render
 	tests/arm64/compare-renders $(BUILD_DIR)/tools/tobrisk-render $(ARM64_DIR)/tools/tobrisk-render
 
+# The Windows packages, apt's source packages, and the libraries Debian has
+# for Linux only, built once from Debian's sources into $(WINDOWS_DIR)/libraries.
+deps-windows: deps
+	@$(call install_missing,$(WINDOWS_PACKAGES))
+	@$(SUDO) dist/windows/enable-source-packages
+	dist/windows/build-libraries $(WINDOWS_DIR)/libraries $(WINDOWS_DIR)/library-sources
+
+# No benchmarks: they start programs with posix_spawn, which Windows lacks.
+build-windows: deps-windows
+	cmake -S . -B $(WINDOWS_DIR)/build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/x86_64-w64-mingw32.cmake \
+	  -DTOBRISK_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_DIR)/libraries -DTOBRISK_BUILD_WINDOW=OFF \
+	  -DTOBRISK_BUILD_BENCHMARKS=OFF
+	cmake --build $(WINDOWS_DIR)/build
+
+# The Windows build's suites under Wine, then its pictures compared byte for
+# byte with the Linux build's.
+test-windows: build-windows
+	ctest --test-dir $(WINDOWS_DIR)/build -L '^($(subst $() ,|,$(strip $(WINDOWS_SUITES))))$$' --output-on-failure \
+	  --timeout 1200 -j 2
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+	cmake --build $(BUILD_DIR) --target tobrisk-render
+	tests/windows/compare-renders $(BUILD_DIR)/tools/tobrisk-render $(WINDOWS_DIR)/build/wine-run \
+	  $(WINDOWS_DIR)/build/tools/tobrisk-render.exe
+
+# The Windows installer, tobrisk-<version>-win64-setup.exe, and a zip of the
+# same files (the programs, their DLLs, the licence), made by CPack in the
+# cross build's package/ folder.
+package-windows: build-windows
+	cmake --build $(WINDOWS_DIR)/build --target package
+	@ls $(WINDOWS_DIR)/build/package/tobrisk-*-win64*
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(ARM64_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(ARM64_DIR) $(WINDOWS_DIR)

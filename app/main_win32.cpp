@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows program: answers --help and --version, creates Form1 from the
 // system's controls, then runs the event loop.
 #include <windows.h>

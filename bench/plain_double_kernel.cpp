@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compiled once per instruction set that Highway supports here; the best one
 // the processor has is chosen at the first call, so the yardstick runs at the
 // full width of every machine (generic 64-byte vectors split badly on AVX2).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A plain single-precision kernel with the fast kernels' loop shape: the same
 // blocks, escape test and bookkeeping, but every statement in single and full
 // single-width vectors. It gives no exact results; it only measures what the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The render pass workloads W1 ... W9: the reference pass and the fast pass
 // (one thread and every core) side by side in one process, the window's Draw
 // (W0) and a plain double kernel as yardsticks, then one summary line per

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-builds for 64-bit Arm with Debian's cross compiler and the :arm64
 # libraries (dpkg --add-architecture arm64); the tests run under qemu-user.
 set(CMAKE_SYSTEM_NAME Linux)

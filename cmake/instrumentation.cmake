@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Instrumented builds, both with clang: the whole test suite under the address
 # and undefined-behaviour sanitizers, and the libFuzzer targets.
 option(TOBRISK_SANITIZE "Build everything with AddressSanitizer and UndefinedBehaviorSanitizer (clang)" OFF)

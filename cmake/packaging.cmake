@@ -1,7 +1,13 @@
+# SPDX-License-Identifier: MIT
 # `make package` (cpack -G DEB in the build folder): one Debian package with
 # both programs, the desktop entry, the icons and the manual pages. Its
 # Depends are worked out by dpkg-shlibdeps from the libraries the programs
 # link, so apt installs Qt, TBB and zlib along with it.
+# The Windows build makes an installer and a zip instead.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/packaging_windows.cmake)
+  return()
+endif()
 
 set(TOBRISK_MAINTAINER "Tobrisk developers <tobrisk@example.org>")
 set(TOBRISK_DEBIAN_RELEASE 1)

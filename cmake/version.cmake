@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The version lives in one place, project() in the top-level CMakeLists.txt;
 # programs read it from this generated header.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-builds 64-bit Windows programs with Debian's MinGW-w64 (the POSIX
 # threads flavour, which std::thread and oneTBB need); the tests run under Wine.
 set(CMAKE_SYSTEM_NAME Windows)

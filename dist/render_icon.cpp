@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes Tobrisk's icon at one size as a PNG file, for the desktop's icon theme.
 #include <cstdio>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vector escape-time loop, compiled once per instruction set: included by
 // hwy/foreach_target.h for each target, hence the toggling guard instead of
 // #pragma once. Its parts, one job each: the exact arithmetic, the settling

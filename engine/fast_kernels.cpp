@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compiled once per instruction set that Highway supports here; the best one
 // the processor has is chosen at the first call.
 #undef HWY_TARGET_INCLUDE

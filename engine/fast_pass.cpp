@@ -28,7 +28,7 @@ namespace {
 // after a tested store that passed none of them is pending: clear only when
 // some are.
 void DiscardAnyPendingFaults() {
-  if (PendingFlags(kFaultFlags) != 0) DiscardPendingFaults();
+  if (PendingFaultFlags(kFaultFlags) != 0) DiscardPendingFaults();
 }
 
 // The plane points of the pixels, up to the first one whose mapping faults.

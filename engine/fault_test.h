@@ -2,6 +2,7 @@
 
 #include <cfenv>
 
+#include "engine/fault_flags.h"
 #include "engine/run_time_error.h"
 
 namespace tobrisk {
@@ -9,37 +10,7 @@ namespace tobrisk {
 // Underflow and inexact results are never reported.
 inline constexpr int kFaultFlags = FE_OVERFLOW | FE_DIVBYZERO | FE_INVALID;
 
-#if defined(__MINGW32__) && defined(__x86_64__)
-// MinGW's fetestexcept and feclearexcept ask the processor whether it has SSE
-// (cpuid) on every call, which costs microseconds under a hypervisor: the
-// reference pass of a 256-pixel icon took a minute and a half. Every x86-64
-// processor has SSE, so the flags of the x87 status word and of MXCSR are read
-// and cleared here as those functions do, without the question. The FE_ bits
-// are the flags' bits in both registers. Like the calls they replace, the reads
-// and writes are barriers to memory, not to arithmetic in registers (see Materialize).
-[[nodiscard]] inline int PendingFlags(int flags) {
-  unsigned short x87 = 0;
-  unsigned int sse = 0;
-  asm volatile("fnstsw %0" : "=am"(x87) : : "memory");
-  asm volatile("stmxcsr %0" : "=m"(sse) : : "memory");
-  return static_cast<int>((x87 | sse) & static_cast<unsigned>(flags) & FE_ALL_EXCEPT);
-}
-inline void ClearFlags(int flags) {
-  fenv_t x87;
-  asm volatile("fnstenv %0" : "=m"(x87) : : "memory");
-  x87.__status_word &= static_cast<unsigned short>(~(flags & FE_ALL_EXCEPT));
-  asm volatile("fldenv %0" : : "m"(x87) : "memory");
-  unsigned int sse = 0;
-  asm volatile("stmxcsr %0" : "=m"(sse) : : "memory");
-  sse &= ~static_cast<unsigned>(flags & FE_ALL_EXCEPT);
-  asm volatile("ldmxcsr %0" : : "m"(sse) : "memory");
-}
-#else
-[[nodiscard]] inline int PendingFlags(int flags) { return std::fetestexcept(flags); }
-inline void ClearFlags(int flags) { std::feclearexcept(flags); }
-#endif
-
-inline void DiscardPendingFaults() { ClearFlags(kFaultFlags); }
+inline void DiscardPendingFaults() { ClearFaultFlags(kFaultFlags); }
 
 [[noreturn]] void RaiseFault(int raisedFlags, const ErrorSite& site);
 
@@ -61,7 +32,7 @@ inline void Materialize(Real& value) {
 template <typename Real>
 [[nodiscard]] inline Real Tested(Real value, const ErrorSite& site) {
   Materialize(value);
-  if (const int raised = PendingFlags(kFaultFlags); raised != 0) [[unlikely]] RaiseFault(raised, site);
+  if (const int raised = PendingFaultFlags(kFaultFlags); raised != 0) [[unlikely]] RaiseFault(raised, site);
   return value;
 }
 

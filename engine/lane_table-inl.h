@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lanes' state as a table of fields, compiled once per instruction set:
 // included by hwy/foreach_target.h for each target, hence the toggling guard
 // instead of #pragma once.

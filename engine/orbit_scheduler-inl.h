@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two-stage count of a grid, compiled once per instruction set: included
 // by hwy/foreach_target.h for each target, hence the toggling guard instead
 // of #pragma once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rows counted a vector at a time, testing every step: for constants too
 // large for the two-stage count and for limits below the first test.
 // Compiled once per instruction set: included by hwy/foreach_target.h for

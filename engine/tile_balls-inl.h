@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counts proven for a whole tile of points at once, compiled once per
 // instruction set: included by hwy/foreach_target.h for each target, hence
 // the toggling guard instead of #pragma once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What is proven once for a whole tile of a grid's points, compiled once per
 // instruction set: included by hwy/foreach_target.h for each target, hence
 // the toggling guard instead of #pragma once.

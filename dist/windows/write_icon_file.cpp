@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes Tobrisk's icon as a Windows icon file in the sizes Windows asks for,
 // for the program's resources.
 #include <array>

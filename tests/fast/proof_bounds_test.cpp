@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Property tests of the bounds the tile proofs and settling discs rest on,
 // tried directly on the baseline instruction set: the bounds are computed in
 // IEEE double and single, which every instruction set rounds alike (the

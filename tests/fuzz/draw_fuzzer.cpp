@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The headless Draw on a small surface with seven arbitrary field texts.
 // Input: one byte choosing the kind (lowest bit set: Julia) and the surface
 // size (the next bits), then the texts of Text1 ... Text7 separated by

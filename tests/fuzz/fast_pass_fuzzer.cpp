@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fast render pass against the reference pass on fuzzed parameter
 // records: any float (infinities, NaNs, subnormals, huge magnitudes, and many
 // values near the set), any MaxIter, small surfaces and a few long thin ones

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reading of a field's text: whatever the bytes, it returns, and it agrees
 // bit for bit, value and characters taken, with the slow independent reading.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The renderer's command-line parser. Input: the arguments separated by NUL
 // bytes, as a program's argv can never hold one. Whatever they are, parsing
 // returns; accepted options are all valid; and writing the accepted options

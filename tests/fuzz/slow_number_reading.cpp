@@ -11,9 +11,15 @@ namespace {
 
 bool Digit(char c) { return c >= '0' && c <= '9'; }
 
-locale_t CLocale() {
+// Read in the C locale whatever the process's is: "1.5" must not depend on the user's decimal comma.
+double ReadInCLocale(const char* text, char** end) {
+#ifdef _WIN32
+  static const _locale_t locale = _create_locale(LC_ALL, "C");
+  return _strtod_l(text, end, locale);
+#else
   static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return locale;
+  return strtod_l(text, end, locale);
+#endif
 }
 
 }  // namespace
@@ -49,7 +55,7 @@ ScannedNumber SlowScanNumber(std::string_view text) {
     }
   }
   char* end = nullptr;
-  const double value = strtod_l(canonical.c_str(), &end, CLocale());
+  const double value = ReadInCLocale(canonical.c_str(), &end);
   if (end != canonical.c_str() + canonical.size()) std::abort();  // the canonical form is always whole
   return {value, at};
 }

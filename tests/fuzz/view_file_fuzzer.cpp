@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader of the view a picture or count map holds. Input: the bytes of a
 // file. Whatever they are, reading returns a view or throws ViewFileError
 // (never anything else, never a crash or a leak); and a view it returns is

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Each manual page formats without a single groff warning, and the renderer's
 # page names every option its --help lists, so the two cannot drift apart.
 # Run with -DGROFF=... -DRENDER=... -DDIST=...

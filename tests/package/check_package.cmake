@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Builds the Debian package from the build and checks what a user installs:
 # the files, the dependencies apt will pull in, stripped programs, and no
 # lintian error. Run with -DBUILD_DIR=... -DSCRATCH=... [-DLINTIAN=...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Deep Zoom layout's arithmetic and the surface that cuts a level into rows of tiles.
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tobrisk-render --pyramid run as a user would: every level against a plain
 // render of its size, shards against an unsplit pyramid, faults and folders
 // that are not pyramids.
@@ -40,7 +41,7 @@ Picture Crop(const Picture& picture, TileSpan columns, TileSpan rows) {
 std::map<std::string, std::string> FilesUnder(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).generic_string()] = ReadFile(entry.path());
   }
   return files;
 }

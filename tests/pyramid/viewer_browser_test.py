@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """The pyramid's page in headless Chromium, as a user opens it.
 
 Draws a 600x400 pyramid and opens its index.html from file://, then served by

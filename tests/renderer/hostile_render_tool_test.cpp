@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tobrisk-render run as a user would, with hostile values and output paths.
 // Each either draws what the plain reading of its value draws, or fails with
 // a clear one-line message and a non-zero status, leaving no half-written

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/colour/palettes.h"
+#include "tools/render/option_values.h"
 #include "tools/render/render_options.h"
 #include "tests/support/test_names.h"
 
@@ -99,6 +100,20 @@ TEST(Colours, ReadAsTypedOrRefused) {
       {"", std::nullopt},             {"White", std::nullopt},          {"#1234567", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseColour(c.text), c.colour) << '"' << c.text << '"';
+}
+
+TEST(OutputNames, WindowsDeviceNamesAreKnownInAnyFolderCaseAndExtension) {
+  struct Case {
+    std::string_view name;
+    bool device;
+  };
+  const Case cases[] = {
+      {"NUL", true},          {"con", true},           {"aux.png", true},        {"Com1.txt", true},
+      {"lpt9.tar.gz", true},  {"C:\\out\\prn", true}, {"dir/CONIN$", true},     {"nul .png", true},
+      {"C:nul", true},        {"nul:", true},          {"auxiliary.png", false}, {"com0.png", false},
+      {"com10.png", false},   {"my.con", false},       {"nul/picture.png", false}, {"conout.png", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NamesWindowsDevice(c.name), c.device) << '"' << c.name << '"';
 }
 
 TEST(Colours, GradientsPassThroughTheirStopsAndWrapAround) {

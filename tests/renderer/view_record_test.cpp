@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures and count maps that carry their own view: stored as the renderer
 // read it, shown as the window's fields, drawn again, enlarged and checked.
 
@@ -165,7 +166,7 @@ bool WriteRgbPng(const Picture& picture, int width, int height, const fs::path& 
   image.width = static_cast<png_uint_32>(width);
   image.height = static_cast<png_uint_32>(height);
   image.format = PNG_FORMAT_RGB;
-  return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
+  return png_image_write_to_file(&image, path.string().c_str(), 0, pixels.data(), 0, nullptr) != 0;
 }
 
 // --check finds the first pixel that differs and names both values, whatever
@@ -277,11 +278,15 @@ TEST_F(ViewRecordTool, CountMapMaxvalIsItsLargestCount) {
     arguments.insert(arguments.end(), {"--size", "40x30", "--counts", pgm.string(), "-o", png.string()});
     std::string bytes;
     if (c.throughPipe) {
+#ifdef _WIN32
+      continue;  // no named pipes in the file system
+#else
       ASSERT_EQ(::mkfifo(pgm.c_str(), 0600), 0);
       std::thread reader([&] { bytes = ReadFile(pgm); });
       const ToolRun run = Run(arguments);
       reader.join();
       ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+#endif
     } else {
       ASSERT_EQ(Run(arguments).status, 0) << c.name;
       bytes = ReadFile(pgm);

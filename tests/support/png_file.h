@@ -57,7 +57,7 @@ inline std::optional<Picture> ReadPng(const std::filesystem::path& path, std::st
     if (problem != nullptr) *problem = chunks;
     return std::nullopt;
   }
-  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return refuse();
+  if (png_image_begin_read_from_file(&image, path.string().c_str()) == 0) return refuse();
   image.format = PNG_FORMAT_RGB;
   std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
   if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) return refuse();

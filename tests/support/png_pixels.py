@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The pixels of a PNG as rows of (r, g, b) tuples, for tests that compare a
 browser's screenshot with a render. Reads what the renderer and Chromium
 write: 8-bit RGB or RGBA, and palette pictures of 1 to 8 bits, not interlaced."""

@@ -1,30 +1,10 @@
 #include "tests/support/tool_run.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <sstream>
-#include <chrono>
-#include <thread>
 
 namespace tobrisk {
-namespace {
-
-// Built up stepwise: GCC 12 warns falsely (-Wrestrict) on chained string sums.
-std::string Quote(const std::string& text) {
-  std::string quoted(1, '\'');
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  quoted += '\'';
-  return quoted;
-}
-
-}  // namespace
 
 bool ToolRunsUnderEmulator() {
 #ifdef TOBRISK_TOOL_EMULATOR
@@ -34,100 +14,6 @@ bool ToolRunsUnderEmulator() {
 #endif
 }
 
-std::string ToolCommand(const std::string& program, const std::vector<std::string>& arguments) {
-  std::string command;
-#ifdef TOBRISK_TOOL_EMULATOR
-  // A cross-built program runs through the emulator, as the tests themselves do.
-  command = TOBRISK_TOOL_EMULATOR " ";
-#endif
-  command += Quote(program);
-  for (const std::string& argument : arguments) {
-    command += ' ';
-    command += Quote(argument);
-  }
-  return command;
-}
-
-ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                const std::filesystem::path& scratch, const std::string& standardOutput) {
-  std::string command = ToolCommand(program, arguments);
-  const std::filesystem::path out = scratch / "stdout.txt";
-  const std::filesystem::path err = scratch / "stderr.txt";
-  if (standardOutput.empty()) {
-    command += " >";
-    command += Quote(out.string());
-  } else {
-    command += ' ';
-    command += standardOutput;
-  }
-  command += " 2>";
-  command += Quote(err.string());
-  const int raw = std::system(command.c_str());
-  ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
-  std::filesystem::remove(out);
-  std::filesystem::remove(err);
-  return run;
-}
-
-namespace {
-
-bool HoldsFileIn(pid_t process, const std::string& folder) {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/fd", error)) {
-    const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), error);
-    if (!error && target.string().starts_with(folder)) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-void ExecTool(const std::string& program, const std::vector<std::string>& arguments) {
-  std::vector<std::string> words;
-#ifdef TOBRISK_TOOL_EMULATOR
-  std::istringstream emulator(TOBRISK_TOOL_EMULATOR);
-  for (std::string word; emulator >> word;) words.push_back(word);
-#endif
-  words.push_back(program);
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  ::execvp(argv[0], argv.data());
-  ::_exit(127);
-}
-
-int InterruptTool(const std::string& program, const std::vector<std::string>& arguments,
-                  const std::filesystem::path& folder, int signal) {
-  int ends[2];
-  if (::pipe(ends) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(ends[1], STDOUT_FILENO);
-    ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
-    ::close(ends[0]);
-    ::close(ends[1]);
-    ::signal(SIGPIPE, SIG_DFL);
-    ExecTool(program, arguments);
-  }
-  ::close(ends[1]);
-  const std::string watched = std::filesystem::canonical(folder).string() + "/";
-  bool seen = false;
-  for (int wait = 0; wait < 2000 && !(seen = HoldsFileIn(child, watched)); ++wait) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (signal == SIGPIPE) {
-    char byte = 0;
-    seen = seen && ::read(ends[0], &byte, 1) == 1;
-  } else {
-    ::kill(child, signal);
-  }
-  ::close(ends[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return seen ? status : -1;
-}
-
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -135,7 +21,10 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 std::vector<std::string> FolderContents(const std::filesystem::path& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::u8string name = entry.path().filename().u8string();
+    names.emplace_back(name.begin(), name.end());
+  }
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -27,16 +27,19 @@ struct ToolRun {
 [[nodiscard]] ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
                               const std::filesystem::path& scratch, const std::string& standardOutput = "");
 
+#ifndef _WIN32
 // Starts `program` with its standard output on a pipe, waits until it holds a
 // file open in `folder`, then interrupts it: by `signal`, or for SIGPIPE by
 // closing the pipe after reading one byte. Returns the wait status, or -1 when
-// no file was opened in time.
+// no file was opened in time. POSIX only: under Wine, tests/windows/interrupt-render
+// sends the signal a terminal's Ctrl-C would.
 [[nodiscard]] int InterruptTool(const std::string& program, const std::vector<std::string>& arguments,
                                 const std::filesystem::path& folder, int signal);
 
-// In a forked child: replaces the process by `program` with `arguments`,
+// POSIX only. In a forked child: replaces the process by `program` with `arguments`,
 // through the emulator when the tests run a cross-built program. Never returns.
 [[noreturn]] void ExecTool(const std::string& program, const std::vector<std::string>& arguments);
+#endif
 
 [[nodiscard]] std::string ReadFile(const std::filesystem::path& path);
 

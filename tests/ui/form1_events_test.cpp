@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Form1's handlers driven through a fake window: no Qt here.
 #include <array>
 #include <cstddef>

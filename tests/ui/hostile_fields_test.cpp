@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Field texts a user can type or paste that the reading was not written for:
 // huge texts, control characters, NUL, non-ASCII digits and signs, thousands
 // of digits, exponents beyond any double. Each must give its documented

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the build into a scratch prefix and checks that a desktop finds the
 # program, its entry and its icon there. Run with -DBUILD_DIR=... -DPREFIX=...
 cmake_minimum_required(VERSION 3.25)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window program started from a shell: what it answers without opening a
 // window, and how it gives up when there is no window system to open one on.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Form1's captions on the desktop's fonts: each shows whole in the room the
 // layout table gives its control, which the window test checks is exactly the table's.
 #include <algorithm>

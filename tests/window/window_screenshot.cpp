@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the README's screenshots of Form1 after a Draw:
 //   xvfb-run -a -s "-screen 0 800x600x24" build/tests/window/window_screenshot docs/window-mandelbrot.png
 //   xvfb-run -a -s "-screen 0 800x600x24" build/tests/window/window_screenshot docs/window-julia.png --julia

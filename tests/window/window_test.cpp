@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Form1 on Qt driven as a user drives it: clicks, typing and the tab key, with
 // the drawing area's picture read back and compared with the Draw command's.
 #include <algorithm>

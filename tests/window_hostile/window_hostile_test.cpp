@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Form1 used hard: clicks, kind choices, keys and a close arriving while a
 // long pass runs, and hostile text pasted into the fields. The window must
 // handle every queued event once the pass has ended, in order, lose no field

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report a user sees on Win32: a modal message box titled "Tobrisk" with
 // the error's message and the error icon; the program goes on after it.
 #include <string>

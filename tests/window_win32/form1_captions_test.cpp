@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Form1's captions on Win32 at the desktop's font and at larger ones: each
 // shows whole in the room the table gives its control, and the font is made
 // no smaller than that needs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Form1's keyboard on Win32, through the event loop's dialog keys: the tab
 // order of the tab indices with one stop for the option group, the arrow keys
 // within the group, and Enter and Escape, which press nothing.

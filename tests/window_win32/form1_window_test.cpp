@@ -1,12 +1,17 @@
+// SPDX-License-Identifier: MIT
 // Form1 on Win32 driven as a user drives it, under Wine on a virtual display:
 // clicks and typing through the system's input queue, the drawing area's
 // picture read back from the screen and compared with the Draw command's.
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/default_views.h"
+#include "tests/support/png_file.h"
+#include "tests/support/tool_run.h"
 #include "tests/window_win32/form1_fixture.h"
 
 namespace tobrisk::test {
@@ -117,6 +122,45 @@ TEST_F(Form1Test, DrawAtStartShowsTheDefaultMandelbrotView) {
   EXPECT_TRUE(reports.empty());
   EXPECT_TRUE(Shown() == Drawn(kStartTexts, true));
   EXPECT_NE(GetCursor(), LoadCursorW(nullptr, IDC_WAIT)) << "the wait cursor must go when the pass ends";
+}
+
+// The picture tobrisk-render.exe draws of a view, run as from a shell, read back from its PNG file.
+std::optional<Picture> RendererPicture(const std::vector<std::string>& options) {
+  const std::filesystem::path scratch =
+      std::filesystem::temp_directory_path() / ("tobrisk-window-render-" + std::to_string(GetCurrentProcessId()));
+  std::filesystem::create_directories(scratch);
+  std::vector<std::string> arguments = options;
+  arguments.insert(arguments.end(), {"-o", (scratch / "view.png").string()});
+  const ToolRun run = RunTool(TOBRISK_RENDER_PATH, arguments, scratch);
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string problem;
+  std::optional<Picture> picture = ReadPng(scratch / "view.png", &problem);
+  EXPECT_TRUE(picture.has_value()) << problem;
+  std::filesystem::remove_all(scratch);
+  return picture;
+}
+
+TEST_F(Form1Test, DrawShowsTheRenderersPictureOfTheSameView) {
+  struct Case {
+    const char* view;
+    const char* option;  // chosen in the window before Draw; empty: the window as it starts
+    std::vector<std::string> renderOptions;
+  };
+  const Case cases[] = {
+      {"the Mandelbrot set at start", "", {}},
+      {"the Julia set of 0.3 + 0.6i over its preset", "Option2", {"--julia", "--real", "0.3", "--imaginary", "0.6"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.view);
+    if (*c.option != '\0') ClickOn(c.option);
+    ClickDraw();
+    const std::optional<Picture> rendered = RendererPicture(c.renderOptions);
+    ASSERT_TRUE(rendered.has_value());
+    ASSERT_EQ(rendered->PixelWidth(), 320);
+    ASSERT_EQ(rendered->PixelHeight(), 200);
+    EXPECT_TRUE(Shown() == *rendered);
+  }
+  EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(Form1Test, ThePictureSurvivesBeingCoveredAndShownAgain) {

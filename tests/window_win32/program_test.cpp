@@ -1,15 +1,17 @@
+// SPDX-License-Identifier: MIT
 // The Windows program itself: what it answers from a shell, and the icon and
 // manifest among its resources.
 #include <windows.h>
 
 #include <array>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/win32/wide_text.h"
-#include "tests/support/win32_program_run.h"
+#include "tests/support/tool_run.h"
 #include "tobrisk/version.h"
 #include "ui/app_icon.h"
 
@@ -28,7 +30,7 @@ std::string WindowsLines(const std::string& text) {
 TEST(TobriskProgram, AnswersHelpVersionAndUsageErrorsOnItsRedirectedOutput) {
   struct Case {
     const char* what;
-    std::vector<std::wstring> arguments;
+    std::vector<std::string> arguments;
     int status;
     std::string out;
     std::string err;
@@ -42,21 +44,25 @@ TEST(TobriskProgram, AnswersHelpVersionAndUsageErrorsOnItsRedirectedOutput) {
       "      --version  show the version and exit\n";
   const std::string tryHelp = "\nTry 'tobrisk --help' for more information.\n";
   const std::vector<Case> cases{
-      {"version from the project", {L"--version"}, 0, "tobrisk " + std::string(kVersion) + "\n", ""},
-      {"help without Qt's options", {L"--help"}, 0, usage, ""},
-      {"unknown option", {L"--bogus"}, 2, "", "tobrisk: unknown option '--bogus'" + tryHelp},
-      {"stray argument", {L"picture.png"}, 2, "", "tobrisk: unexpected argument 'picture.png'" + tryHelp},
-      {"Qt's options mean nothing here", {L"-style", L"fusion"}, 2, "", "tobrisk: unknown option '-style'" + tryHelp},
-      {"an argument beyond ASCII comes back whole", {L"\u00e9t\u00e9.png"}, 2, "",
+      {"version from the project", {"--version"}, 0, "tobrisk " + std::string(kVersion) + "\n", ""},
+      {"help without Qt's options", {"--help"}, 0, usage, ""},
+      {"unknown option", {"--bogus"}, 2, "", "tobrisk: unknown option '--bogus'" + tryHelp},
+      {"stray argument", {"picture.png"}, 2, "", "tobrisk: unexpected argument 'picture.png'" + tryHelp},
+      {"Qt's options mean nothing here", {"-style", "fusion"}, 2, "", "tobrisk: unknown option '-style'" + tryHelp},
+      {"an argument beyond ASCII comes back whole", {"\xc3\xa9t\xc3\xa9.png"}, 2, "",
        "tobrisk: unexpected argument '\xc3\xa9t\xc3\xa9.png'" + tryHelp},
   };
+  const std::filesystem::path scratch =
+      std::filesystem::temp_directory_path() / ("tobrisk-program-test-" + std::to_string(GetCurrentProcessId()));
+  std::filesystem::create_directories(scratch);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const test::ProgramRun run = test::RunProgram(kProgram, c.arguments);
+    const ToolRun run = RunTool(TOBRISK_PATH, c.arguments, scratch);
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_EQ(run.out, WindowsLines(c.out));
     EXPECT_EQ(run.err, WindowsLines(c.err));
   }
+  std::filesystem::remove_all(scratch);
 }
 
 // The program's own resources, read from its file.

@@ -1,13 +1,14 @@
 #include "tools/count_map/count_map.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
 #include <vector>
+
+#include "tools/safe_output/file_calls.h"
 
 namespace tobrisk {
 namespace {
@@ -74,17 +75,17 @@ void CountMapWriter::Finish() {
   constexpr std::size_t kPiece = std::size_t{1} << 20;  // samples a step
   std::vector<unsigned char> in(kPiece * 2);
   std::vector<unsigned char> out(kPiece * 2);
-  const auto readAll = [&](unsigned char* at, std::size_t size, off_t offset) {
+  const auto readAll = [&](unsigned char* at, std::size_t size, std::int64_t offset) {
     while (size > 0) {
-      const ssize_t got = ::pread(fd, at, size, offset);
+      const long long got = file_calls::ReadAt(fd, at, size, offset);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) throw std::runtime_error(std::string("cannot read back ") + name_ + ": " + (got < 0 ? std::strerror(errno) : "it is shorter than written"));
       at += got, size -= static_cast<std::size_t>(got), offset += got;
     }
   };
-  const auto writeAll = [&](const unsigned char* at, std::size_t size, off_t offset) {
+  const auto writeAll = [&](const unsigned char* at, std::size_t size, std::int64_t offset) {
     while (size > 0) {
-      const ssize_t put = ::pwrite(fd, at, size, offset);
+      const long long put = file_calls::WriteAt(fd, at, size, offset);
       if (put < 0 && errno == EINTR) continue;
       Check(put > 0);
       at += put, size -= static_cast<std::size_t>(put), offset += put;
@@ -94,7 +95,7 @@ void CountMapWriter::Finish() {
     for (std::size_t first = 0; first < samples; first += kPiece) {
       const std::size_t count = std::min(kPiece, samples - first);
       readAll(in.data(), count * static_cast<std::size_t>(oldBytes),
-              static_cast<off_t>(oldHeader.size() + first * static_cast<std::size_t>(oldBytes)));
+              static_cast<std::int64_t>(oldHeader.size() + first * static_cast<std::size_t>(oldBytes)));
       for (std::size_t i = 0; i < count; ++i) {
         const int sample = oldBytes == 1 ? in[i] : (in[2 * i] << 8) | in[2 * i + 1];
         if (newBytes == 1) {
@@ -105,12 +106,12 @@ void CountMapWriter::Finish() {
         }
       }
       writeAll(out.data(), count * static_cast<std::size_t>(newBytes),
-               static_cast<off_t>(newHeader.size() + first * static_cast<std::size_t>(newBytes)));
+               static_cast<std::int64_t>(newHeader.size() + first * static_cast<std::size_t>(newBytes)));
     }
   }
   writeAll(reinterpret_cast<const unsigned char*>(newHeader.data()), newHeader.size(), 0);
   errno = 0;
-  Check(::ftruncate(fd, static_cast<off_t>(newHeader.size() + samples * static_cast<std::size_t>(newBytes))) == 0);
+  Check(file_calls::Truncate(fd, static_cast<std::int64_t>(newHeader.size() + samples * static_cast<std::size_t>(newBytes))));
   maxval_ = largest_;
 }
 

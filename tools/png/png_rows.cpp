@@ -41,7 +41,17 @@ std::size_t RowBytes(std::size_t width, const PictureColours& colours, int bitsP
 
 PngRowWriter::PngRowWriter(std::FILE* stream, std::string name, int width, int height, PictureColours colours,
                            PngDeflate deflate, std::span<const RecordText> texts)
-    : stream_(stream), name_(std::move(name)), width_(width), height_(height), colours_(std::move(colours)),
+    : PngRowWriter(std::variant<std::FILE*, std::string*>(stream), std::move(name), width, height, std::move(colours),
+                   deflate, texts) {}
+
+PngRowWriter::PngRowWriter(std::string& memory, std::string name, int width, int height, PictureColours colours,
+                           PngDeflate deflate, std::span<const RecordText> texts)
+    : PngRowWriter(std::variant<std::FILE*, std::string*>(&memory), std::move(name), width, height, std::move(colours),
+                   deflate, texts) {}
+
+PngRowWriter::PngRowWriter(std::variant<std::FILE*, std::string*> out, std::string name, int width, int height,
+                           PictureColours colours, PngDeflate deflate, std::span<const RecordText> texts)
+    : out_(out), name_(std::move(name)), width_(width), height_(height), colours_(std::move(colours)),
       bitsPerEntry_(PaletteOf(colours_).size() <= 16 ? 4 : 8),
       filtered_(1 + RowBytes(static_cast<std::size_t>(width > 0 ? width : 0), colours_, bitsPerEntry_)),
       deflate_([this](std::span<const std::uint8_t> piece) { WriteChunk("IDAT", piece); }, deflate.blockBytes,
@@ -150,8 +160,12 @@ void PngRowWriter::WriteChunk(std::string_view type, std::span<const std::uint8_
 }
 
 void PngRowWriter::WriteBytes(const void* data, std::size_t size) {
+  if (std::string* const* memory = std::get_if<std::string*>(&out_)) {
+    (*memory)->append(static_cast<const char*>(data), size);
+    return;
+  }
   errno = 0;
-  if (size > 0 && std::fwrite(data, 1, size, stream_) != size) {
+  if (size > 0 && std::fwrite(data, 1, size, std::get<std::FILE*>(out_)) != size) {
     throw std::runtime_error("cannot write " + name_ + ": " + (errno != 0 ? std::strerror(errno) : "write failed"));
   }
 }

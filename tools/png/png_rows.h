@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "engine/types.h"
@@ -31,6 +32,9 @@ class PngRowWriter {
   // Throws std::invalid_argument for an empty picture, std::runtime_error when the header cannot be written.
   PngRowWriter(std::FILE* stream, std::string name, int width, int height, PictureColours colours = WindowColours{},
                PngDeflate deflate = {}, std::span<const RecordText> texts = {});
+  // The same into memory: the file's bytes are appended to `memory`.
+  PngRowWriter(std::string& memory, std::string name, int width, int height, PictureColours colours = WindowColours{},
+               PngDeflate deflate = {}, std::span<const RecordText> texts = {});
   PngRowWriter(const PngRowWriter&) = delete;
   PngRowWriter& operator=(const PngRowWriter&) = delete;
 
@@ -52,7 +56,10 @@ class PngRowWriter {
   void WriteChunk(std::string_view type, std::span<const std::uint8_t> data);
   void WriteBytes(const void* data, std::size_t size);
 
-  std::FILE* stream_;
+  PngRowWriter(std::variant<std::FILE*, std::string*> out, std::string name, int width, int height,
+               PictureColours colours, PngDeflate deflate, std::span<const RecordText> texts);
+
+  std::variant<std::FILE*, std::string*> out_;
   std::string name_;  // for messages
   int width_;
   int height_;

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "tools/pyramid/viewer_page.h"
+#include "tools/safe_output/utf8_path.h"
 
 namespace tobrisk {
 namespace {
@@ -22,7 +23,7 @@ bool IsTemporaryOf(std::string_view name, std::string_view file) {
 }
 
 bool IsPyramidEntry(const fs::directory_entry& entry) {
-  const std::string name = entry.path().filename().string();
+  const std::string name = Utf8OfPath(entry.path().filename());
   std::error_code error;
   if (name == kTilesFolderName) return entry.is_directory(error);
   const std::array<std::string_view, 4> files{kDescriptorName, kPageName, kViewerScriptName, kViewerLicenceName};
@@ -46,7 +47,7 @@ void PreparePyramidFolder(const fs::path& folder) {
   std::error_code error;
   const fs::file_status status = fs::status(folder, error);
   if (fs::exists(status) && !fs::is_directory(status)) {
-    throw PyramidFolderRefused("--pyramid: " + folder.string() + " is not a folder");
+    throw PyramidFolderRefused("--pyramid: " + Utf8OfPath(folder) + " is not a folder");
   }
   if (fs::exists(status)) {
     bool empty = true;
@@ -54,20 +55,20 @@ void PreparePyramidFolder(const fs::path& folder) {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
       empty = false;
       if (!IsPyramidEntry(entry)) {
-        throw PyramidFolderRefused("--pyramid: " + folder.string() + " holds " + entry.path().filename().string() +
+        throw PyramidFolderRefused("--pyramid: " + Utf8OfPath(folder) + " holds " + Utf8OfPath(entry.path().filename()) +
                                    ", so it is not a pyramid: give an empty or new folder");
       }
       hasTiles = hasTiles || entry.path().filename() == kTilesFolderName;
     }
-    if (error) throw std::runtime_error("cannot read the folder " + folder.string() + ": " + error.message());
+    if (error) throw std::runtime_error("cannot read the folder " + Utf8OfPath(folder) + ": " + error.message());
     if (!empty && (!hasTiles || !PageIsOurs(folder / kPageName))) {
-      throw PyramidFolderRefused("--pyramid: " + folder.string() +
+      throw PyramidFolderRefused("--pyramid: " + Utf8OfPath(folder) +
                                  " holds files but no pyramid of tobrisk-render: give an empty or new folder");
     }
   }
   fs::create_directories(folder / kTilesFolderName, error);
   if (error) {
-    throw std::runtime_error("cannot make the folder " + (folder / kTilesFolderName).string() + ": " + error.message());
+    throw std::runtime_error("cannot make the folder " + Utf8OfPath(folder / kTilesFolderName) + ": " + error.message());
   }
 }
 

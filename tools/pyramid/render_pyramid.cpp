@@ -1,8 +1,5 @@
 #include "tools/pyramid/render_pyramid.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -25,7 +22,9 @@
 #include "tools/pyramid/viewer_page.h"
 #include "tools/render/centred_view.h"
 #include "tools/render/progress_line.h"
+#include "tools/safe_output/file_calls.h"
 #include "tools/safe_output/output_file.h"
+#include "tools/safe_output/utf8_path.h"
 #include "ui/draw_command.h"
 
 namespace tobrisk {
@@ -38,9 +37,9 @@ FieldTexts TextsOf(const RenderOptions& options) {
 }
 
 void WriteWholeFile(const fs::path& path, std::string_view bytes) {
-  OutputFile file(path.string());
+  OutputFile file(Utf8OfPath(path));
   if (std::fwrite(bytes.data(), 1, bytes.size(), file.Stream()) != bytes.size()) {
-    throw std::runtime_error("cannot write " + path.string());
+    throw std::runtime_error("cannot write " + Utf8OfPath(path));
   }
   OutputFile::CommitTogether({&file});
 }
@@ -48,17 +47,15 @@ void WriteWholeFile(const fs::path& path, std::string_view bytes) {
 void RemoveIfThere(const fs::path& path) {
   std::error_code error;
   fs::remove(path, error);
-  if (error) throw std::runtime_error("cannot remove the old " + path.string() + ": " + error.message());
+  if (error) throw std::runtime_error("cannot remove the old " + Utf8OfPath(path) + ": " + error.message());
 }
 
 // The tiles on the disk: one sync for them all costs what one file's would, where a sync for each tile would
 // cost more than drawing it.
 void SyncFileSystemOf(const fs::path& folder) {
-  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  const bool synced = descriptor >= 0 && ::syncfs(descriptor) == 0;
-  const int error = errno;
-  if (descriptor >= 0) ::close(descriptor);
-  if (!synced) throw std::runtime_error("cannot write the tiles in " + folder.string() + ": " + std::strerror(error));
+  if (!file_calls::SyncFileSystemOf(Utf8OfPath(folder))) {
+    throw std::runtime_error("cannot write the tiles in " + Utf8OfPath(folder) + ": " + std::strerror(errno));
+  }
 }
 
 // Draws one level and writes this shard's tiles of it. `rowsCounted` follows the pass for the progress line.
@@ -72,7 +69,7 @@ void RenderLevel(const RenderOptions& options, const fs::path& tilesFolder, cons
   const fs::path levelFolder = tilesFolder / std::to_string(level);
   std::error_code error;
   fs::create_directories(levelFolder, error);
-  if (error) throw std::runtime_error("cannot make the folder " + levelFolder.string() + ": " + error.message());
+  if (error) throw std::runtime_error("cannot make the folder " + Utf8OfPath(levelFolder) + ": " + error.message());
 
   TileRowSurface surface(size.width, size.height, [&](TileRowBand& band) {
     const std::int64_t rowStart = firstTile + static_cast<std::int64_t>(band.tileRow) * columns;
@@ -109,7 +106,7 @@ void RenderPyramid(const RenderOptions& options) {
   const bool mandelbrot = options.kind == FractalKind::Mandelbrot;
   // Read as each level's Draw will read them: an Iterations out of range fails before any file is touched.
   const DrawParameters params = ReadDrawParameters(TextsOf(options), mandelbrot);
-  const fs::path folder(*options.pyramid);
+  const fs::path folder = PathOfUtf8(*options.pyramid);
   PreparePyramidFolder(folder);
   const bool first = options.shard.value_or(Shard{}).IsFirst();
   if (first) {

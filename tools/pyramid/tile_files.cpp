@@ -1,7 +1,6 @@
 #include "tools/pyramid/tile_files.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <utility>
 #include <stdexcept>
@@ -13,6 +12,7 @@
 #include "tools/png/png_rows.h"
 #include "tools/pyramid/deep_zoom.h"
 #include "tools/safe_output/output_file.h"
+#include "tools/safe_output/utf8_path.h"
 
 namespace tobrisk {
 namespace {
@@ -20,31 +20,15 @@ namespace {
 // A tile's PNG in memory, so that the tiles of a row are coded in parallel.
 std::string CodedTile(const std::string& path, const TileRowBand& band, TileSpan columns,
                       const PictureColours& colours) {
-  char* data = nullptr;
-  std::size_t size = 0;
-  std::FILE* memory = ::open_memstream(&data, &size);
-  if (memory == nullptr) throw std::runtime_error("out of memory coding " + path);
-  const auto release = [&memory, &data] {
-    if (memory != nullptr) std::fclose(memory);
-    memory = nullptr;
-    std::free(data);  // NOLINT: open_memstream's buffer
-  };
-  try {
-    // A tile is small: one thread deflates it, and the tiles of the row go in parallel instead.
-    PngRowWriter png(memory, path, columns.end - columns.begin, band.rows, colours, PngDeflate{.threads = 1});
-    for (int row = 0; row < band.rows; ++row) {
-      png.WriteCountRow(band.Row(row).subspan(static_cast<std::size_t>(columns.begin),
-                                              static_cast<std::size_t>(columns.end - columns.begin)));
-    }
-    png.Finish();
-    std::fflush(memory);
-    std::string coded(data, size);
-    release();
-    return coded;
-  } catch (...) {
-    release();
-    throw;
+  std::string coded;
+  // A tile is small: one thread deflates it, and the tiles of the row go in parallel instead.
+  PngRowWriter png(coded, path, columns.end - columns.begin, band.rows, colours, PngDeflate{.threads = 1});
+  for (int row = 0; row < band.rows; ++row) {
+    png.WriteCountRow(band.Row(row).subspan(static_cast<std::size_t>(columns.begin),
+                                            static_cast<std::size_t>(columns.end - columns.begin)));
   }
+  png.Finish();
+  return coded;
 }
 
 void ReplaceFile(const std::string& path, const std::string& bytes) {
@@ -124,7 +108,7 @@ void TileRowWriter::WriteJob(const Job& job) const {
   std::vector<std::string> coded(job.columns.size());
   tbb::parallel_for(std::size_t{0}, job.columns.size(), [&](std::size_t at) {
     const int column = job.columns[at];
-    paths[at] = (job.levelFolder / (std::to_string(column) + '_' + std::to_string(band.tileRow) + ".png")).string();
+    paths[at] = Utf8OfPath(job.levelFolder / (std::to_string(column) + '_' + std::to_string(band.tileRow) + ".png"));
     coded[at] = CodedTile(paths[at], band, TileSpanOf(band.width, column), colours_);
   });
   // One at a time: replacing files holds off interrupts, which only one thread may do.

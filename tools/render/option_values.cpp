@@ -80,4 +80,16 @@ bool NamesAnotherImageFormat(std::string_view name) {
   return std::find(kOthers.begin(), kOthers.end(), extension) != kOthers.end();
 }
 
+bool NamesWindowsDevice(std::string_view name) {
+  const std::size_t separator = name.find_last_of("/\\");
+  std::string_view file = separator == std::string_view::npos ? name : name.substr(separator + 1);
+  if (separator == std::string_view::npos && file.size() >= 2 && file[1] == ':') file.remove_prefix(2);  // "C:nul"
+  std::string base(file.substr(0, file.find_first_of(".:")));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  std::transform(base.begin(), base.end(), base.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  constexpr std::array<std::string_view, 6> kDevices{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  if (std::find(kDevices.begin(), kDevices.end(), base) != kDevices.end()) return true;
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
+}
+
 }  // namespace tobrisk

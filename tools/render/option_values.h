@@ -33,4 +33,14 @@ namespace tobrisk {
 // Names a picture in another format would have: the file would hold PNG bytes under a misleading name.
 [[nodiscard]] bool NamesAnotherImageFormat(std::string_view name);
 
+// Whether Windows takes the name for a device whatever its folder and
+// extension: CON, PRN, AUX, NUL, COM1 ... COM9, LPT1 ... LPT9 ("aux.png", "C:\\out\\nul").
+[[nodiscard]] bool NamesWindowsDevice(std::string_view name);
+// Such names are refused where they are devices; elsewhere they are ordinary files.
+#ifdef _WIN32
+inline constexpr bool kDeviceNamesReserved = true;
+#else
+inline constexpr bool kDeviceNamesReserved = false;
+#endif
+
 }  // namespace tobrisk

@@ -1,8 +1,13 @@
 #include "tools/render/progress_line.h"
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/ioctl.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +15,7 @@
 #include <utility>
 
 #include "tools/safe_output/signals.h"
+#include "tools/safe_output/standard_streams.h"
 
 namespace tobrisk {
 namespace {
@@ -18,9 +24,24 @@ using std::chrono::milliseconds;
 
 constexpr std::string_view kClearLine = "\r\x1b[K";
 
+#ifdef _WIN32
+bool InForeground(int) { return true; }  // a console has no background jobs
+
+int TerminalColumns(int fd) {
+  CONSOLE_SCREEN_BUFFER_INFO console{};
+  if (::GetConsoleScreenBufferInfo(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)), &console) == 0) return 0;
+  return console.srWindow.Right - console.srWindow.Left + 1;
+}
+#else
 // Only the foreground job draws on the terminal: a render sent to the
 // background must not write over what the user types next.
 bool InForeground(int fd) { return ::tcgetpgrp(fd) == ::getpgrp(); }
+
+int TerminalColumns(int fd) {
+  winsize size{};
+  return ::ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+#endif
 
 int Percent(std::int64_t done, std::int64_t all) { return static_cast<int>(done * 100 / std::max<std::int64_t>(all, 1)); }
 
@@ -109,9 +130,8 @@ void ProgressLine::Show() {
   if (!InForeground(fd_)) return;
   // A line wider than the terminal would wrap, and the carriage return would
   // then redraw only its last part.
-  winsize size{};
-  if (::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 && text.size() >= size.ws_col) {
-    text.resize(size.ws_col - 1U);
+  if (const int columns = TerminalColumns(fd_); columns > 1 && text.size() >= static_cast<std::size_t>(columns)) {
+    text.resize(static_cast<std::size_t>(columns) - 1U);
   }
   Write(std::string(kClearLine) + text);
   if (!shown_) ClearLineOnSignal(fd_);
@@ -130,7 +150,7 @@ void ProgressLine::Write(const std::string& text) const {
 }
 
 ProgressMode UsableProgressMode(ProgressMode asked) {
-  return ::fcntl(STDERR_FILENO, F_GETFD) == -1 ? ProgressMode::Never : asked;
+  return DescriptorIsClosed(STDERR_FILENO) ? ProgressMode::Never : asked;
 }
 
 std::unique_ptr<ProgressLine> ProgressOnStandardError(ProgressMode mode, std::function<ProgressLine::State()> state,

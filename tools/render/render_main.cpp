@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tobrisk-render: the window's Draw, into a PNG file of any size.
 
 #include <exception>

@@ -345,6 +345,11 @@ ParsedArguments ParseRenderArguments(std::span<const std::string_view> given, co
     if (name == "--counts" || name == "-o" || name == "--output") {
       const std::optional<std::string_view> value = takeValue();
       if (!value || value->empty()) return Usage(std::string(name) + " needs a file name");
+      if (kDeviceNamesReserved && NamesWindowsDevice(*value)) {
+        return Usage(std::string(name) + ": " + Quoted(*value) +
+                     " names a device on Windows, not a file (so do CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9,"
+                     " with any extension): choose another name");
+      }
       if (name == "--counts") {
         options.counts = std::string(*value);
       } else {

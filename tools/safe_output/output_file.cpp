@@ -1,7 +1,5 @@
 #include "tools/safe_output/output_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,9 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/safe_output/file_calls.h"
 #include "tools/safe_output/output_names.h"
 #include "tools/safe_output/signals.h"
 #include "tools/safe_output/standard_streams.h"
+#include "tools/safe_output/utf8_path.h"
 
 namespace tobrisk {
 namespace {
@@ -25,14 +25,8 @@ std::runtime_error Failure(const std::string& what, const std::string& path, int
   return std::runtime_error(what + " " + path + ": " + std::strerror(error));
 }
 
-mode_t CurrentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
-}
-
 std::filesystem::path FolderOf(const std::string& target) {
-  const std::filesystem::path path(target);
+  const std::filesystem::path path = PathOfUtf8(target);
   return path.has_parent_path() ? path.parent_path() : ".";
 }
 
@@ -42,10 +36,10 @@ std::filesystem::path FolderOf(const std::string& target) {
 std::string HiddenName(const std::string& target, std::string_view unique) {
   constexpr std::size_t kNameMax = 255;
   std::string name(1, '.');  // built up stepwise: GCC 12 warns falsely on "." + string
-  name += std::filesystem::path(target).filename().string().substr(0, kNameMax - 2 - unique.size());
+  name += Utf8OfPath(PathOfUtf8(target).filename()).substr(0, kNameMax - 2 - unique.size());
   name += '.';
   name += unique;
-  return (FolderOf(target) / name).string();
+  return Utf8OfPath(FolderOf(target) / PathOfUtf8(name));
 }
 
 std::string RandomUnique() {
@@ -65,15 +59,14 @@ struct Kept {
 };
 
 Kept KeepOld(const std::string& target) {
-  struct stat status {};
-  if (::lstat(target.c_str(), &status) != 0) return {};
+  if (!file_calls::NameTaken(target)) return {};
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     Kept kept{HiddenName(target, RandomUnique()), false};
-    if (::link(target.c_str(), kept.name.c_str()) == 0) return kept;
+    if (file_calls::HardLink(target, kept.name)) return kept;
     if (errno == EEXIST) continue;
-    if (::lstat(kept.name.c_str(), &status) == 0) continue;
+    if (file_calls::NameTaken(kept.name)) continue;
     kept.moved = true;
-    if (std::rename(target.c_str(), kept.name.c_str()) == 0) return kept;
+    if (file_calls::Replace(target, kept.name)) return kept;
     break;
   }
   throw Failure("cannot keep the old file while replacing", target, errno);
@@ -81,8 +74,8 @@ Kept KeepOld(const std::string& target) {
 
 // Puts the old file back over the new one, or removes the new one where there was none.
 bool PutBack(const std::string& target, const Kept& kept) {
-  if (kept.name.empty()) return ::unlink(target.c_str()) == 0;
-  return std::rename(kept.name.c_str(), target.c_str()) == 0;
+  if (kept.name.empty()) return file_calls::Remove(target);
+  return file_calls::Replace(kept.name, target);
 }
 
 }  // namespace
@@ -96,11 +89,10 @@ OutputFile::OutputFile(std::string path, Temporary temporary, Sync sync)
     return;
   }
   target_ = FollowLinks(path_);
-  struct stat existing {};
-  const bool exists = ::stat(target_.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) throw std::runtime_error("cannot write " + path_ + ": it is a directory");
-  if (exists && !S_ISREG(existing.st_mode)) {
-    stream_ = std::fopen(target_.c_str(), "wb");
+  const file_calls::Status existing = file_calls::Inspect(target_);
+  if (existing.directory) throw std::runtime_error("cannot write " + path_ + ": it is a directory");
+  if (existing.exists && !existing.regular) {
+    stream_ = file_calls::Open(target_, "wb");
     if (stream_ == nullptr) throw Failure("cannot open", path_, errno);
     return;
   }
@@ -108,21 +100,25 @@ OutputFile::OutputFile(std::string path, Temporary temporary, Sync sync)
 
   int descriptor = -1;
   if (temporary == Temporary::UnnamedWherePossible) {
-    unnamed_ = ::open(FolderOf(target_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (unnamed_ >= 0) descriptor = ::fcntl(unnamed_, F_DUPFD_CLOEXEC, 3);
+    unnamed_ = file_calls::CreateUnnamed(Utf8OfPath(FolderOf(target_)));
+    if (unnamed_ >= 0) descriptor = ::dup(unnamed_);
   }
   if (unnamed_ < 0) {  // the file system has no unnamed files: a named one the handlers remove
-    std::string pattern = HiddenName(target_, "XXXXXX");
     const InterruptsHeld held;  // registered before an interrupt may see it
-    descriptor = ::mkstemp(pattern.data());
-    if (descriptor < 0) throw Failure("cannot create a file in the folder of", path_, errno);
-    temporaryPath_ = pattern;
+    for (int attempt = 0; attempt < kNameTries && descriptor < 0; ++attempt) {
+      temporaryPath_ = HiddenName(target_, RandomUnique());
+      descriptor = file_calls::CreateNew(temporaryPath_);
+      if (descriptor < 0 && errno != EEXIST) break;
+    }
+    if (descriptor < 0) {
+      temporaryPath_.clear();
+      throw Failure("cannot create a file in the folder of", path_, errno);
+    }
     signalSlot_ = RemoveOnSignal(temporaryPath_.c_str());
   }
   // A replaced file keeps its permissions; a new one gets the usual ones.
-  const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~CurrentUmask());
   if (descriptor >= 0) {
-    ::fchmod(descriptor, mode);
+    file_calls::SetPermissions(descriptor, existing.exists ? existing.permissions : file_calls::NewFilePermissions());
     stream_ = ::fdopen(descriptor, "wb");
   }
   if (stream_ == nullptr) {
@@ -141,7 +137,7 @@ void OutputFile::Finish() {
   int error = 0;
   errno = 0;
   if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) error = errno != 0 ? errno : EIO;
-  if (error == 0 && replaces_ && syncs_ && ::fsync(::fileno(stream_)) != 0) error = errno;
+  if (error == 0 && replaces_ && syncs_ && !file_calls::Sync(::fileno(stream_))) error = errno;
   if (ownsStream_) {
     if (std::fclose(stream_) != 0 && error == 0) error = errno;
     stream_ = nullptr;
@@ -152,14 +148,9 @@ void OutputFile::Finish() {
 // Links the complete unnamed file in under a hidden name beside its target.
 void OutputFile::GiveName() {
   if (unnamed_ < 0) return;
-  const std::string descriptorName = "/proc/self/fd/" + std::to_string(unnamed_);
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     const std::string name = HiddenName(target_, RandomUnique());
-    int result = ::linkat(AT_FDCWD, descriptorName.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
-    if (result != 0 && errno == ENOENT) {  // no /proc: the direct call, which needs more privilege
-      result = ::linkat(unnamed_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-    }
-    if (result == 0) {
+    if (file_calls::NameUnnamed(unnamed_, name)) {
       temporaryPath_ = name;
       signalSlot_ = RemoveOnSignal(temporaryPath_.c_str());
       ::close(unnamed_);
@@ -202,11 +193,11 @@ void OutputFile::CommitTogether(std::initializer_list<OutputFile*> files) {
         throw undo(error.what());
       }
     }
-    if (std::rename(file.temporaryPath_.c_str(), file.target_.c_str()) != 0) {
+    if (!file_calls::Replace(file.temporaryPath_, file.target_)) {
       const std::runtime_error failure = Failure("cannot replace", file.path_, errno);
       if (at < kept.size()) {  // its old file is kept but was not replaced
-        if (kept.back().moved) std::rename(kept.back().name.c_str(), file.target_.c_str());
-        else ::unlink(kept.back().name.c_str());
+        if (kept.back().moved) (void)file_calls::Replace(kept.back().name, file.target_);
+        else file_calls::Remove(kept.back().name);
         kept.pop_back();
       }
       throw undo(failure.what());
@@ -216,7 +207,7 @@ void OutputFile::CommitTogether(std::initializer_list<OutputFile*> files) {
     file.temporaryPath_.clear();
   }
   for (const Kept& old : kept) {
-    if (!old.name.empty()) ::unlink(old.name.c_str());
+    if (!old.name.empty()) file_calls::Remove(old.name);
   }
 }
 
@@ -225,7 +216,7 @@ void OutputFile::Abandon() noexcept {
   stream_ = nullptr;
   if (unnamed_ >= 0) ::close(unnamed_);
   unnamed_ = -1;
-  if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
+  if (!temporaryPath_.empty()) file_calls::Remove(temporaryPath_);
   temporaryPath_.clear();
   KeepOnSignal(signalSlot_);
   signalSlot_ = -1;

@@ -1,22 +1,20 @@
 #include "tools/safe_output/signals.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <array>
 #include <atomic>
-#include <climits>
 #include <cstring>
+
+#include "tools/safe_output/interrupts.h"
 
 namespace tobrisk {
 namespace {
 
-constexpr std::array kCleanupSignals{SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGXCPU, SIGXFSZ};
+constexpr std::size_t kPathBytes = 4096;  // PATH_MAX on Linux; Windows' long names are shorter
 
 // Plain buffers and lock-free atomics: the handler may touch nothing else.
 struct Slot {
   std::atomic<bool> used{false};
-  char path[PATH_MAX]{};
+  char path[kPathBytes]{};
 };
 std::array<Slot, 8> slots;
 
@@ -32,21 +30,12 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
 [[noreturn]] void RemoveTemporariesAndDie(int signal) {
   if (const int fd = lineToClear.load(); fd >= 0) {
     constexpr char kClear[] = "\r\x1b[K";
-    [[maybe_unused]] const auto ignored = ::write(fd, kClear, sizeof kClear - 1);
+    interrupts::Write(fd, kClear, sizeof kClear - 1);
   }
   for (Slot& slot : slots) {
-    if (slot.used.load()) ::unlink(slot.path);
+    if (slot.used.load()) interrupts::RemoveFile(slot.path);
   }
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  ::sigemptyset(&fallback.sa_mask);
-  ::sigaction(signal, &fallback, nullptr);
-  sigset_t only;
-  ::sigemptyset(&only);
-  ::sigaddset(&only, signal);
-  ::raise(signal);
-  ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);  // inside a handler the signal is blocked until here
-  ::_exit(128 + signal);  // not reached: the default action ends the program
+  interrupts::EndBy(signal);
 }
 
 extern "C" void OnCleanupSignal(int signal) {
@@ -54,26 +43,16 @@ extern "C" void OnCleanupSignal(int signal) {
   int expected = kFree;
   if (state.compare_exchange_strong(expected, kDying)) RemoveTemporariesAndDie(signal);
   // Held: the holder ends the program on release. Dying: another thread is at it.
-  if (expected == kDying) ::pause();
+  if (expected == kDying) interrupts::WaitForTheEnd();
 }
 
 }  // namespace
 
-void InstallCleanupOnSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnCleanupSignal;
-  ::sigemptyset(&action.sa_mask);
-  for (const int signal : kCleanupSignals) ::sigaddset(&action.sa_mask, signal);
-  for (const int signal : kCleanupSignals) {
-    struct sigaction previous {};
-    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
-    ::sigaction(signal, &action, nullptr);
-  }
-}
+void InstallCleanupOnSignals() { interrupts::Install(OnCleanupSignal); }
 
 int RemoveOnSignal(const char* path) noexcept {
   const std::size_t length = std::strlen(path);
-  if (length >= PATH_MAX) return -1;
+  if (length >= kPathBytes) return -1;
   for (std::size_t at = 0; at < slots.size(); ++at) {
     Slot& slot = slots[at];
     if (slot.used.load()) continue;
@@ -94,10 +73,7 @@ InterruptsHeld::InterruptsHeld() noexcept {
   if (heldDepth++ > 0) return;
   int expected = kFree;
   // Fails only when a handler is already ending the program; wait for it.
-  while (!state.compare_exchange_strong(expected, kHeld)) {
-    ::pause();
-    expected = kFree;
-  }
+  if (!state.compare_exchange_strong(expected, kHeld)) interrupts::WaitForTheEnd();
 }
 
 InterruptsHeld::~InterruptsHeld() {
@@ -107,7 +83,7 @@ InterruptsHeld::~InterruptsHeld() {
   if (signal == 0) return;
   int expected = kFree;
   if (state.compare_exchange_strong(expected, kDying)) RemoveTemporariesAndDie(signal);
-  ::pause();  // a handler on another thread won the race and ends the program
+  interrupts::WaitForTheEnd();  // a handler on another thread won the race and ends the program
 }
 
 }  // namespace tobrisk

@@ -6,10 +6,13 @@
 
 namespace tobrisk {
 
-// Opens each of descriptors 0, 1 and 2 that is closed on /dev/null, so that
-// no file the program opens takes its number and receives another's bytes.
+// Opens each of descriptors 0, 1 and 2 that is closed on the null device, so
+// that no file the program opens takes its number and receives another's
+// bytes. On Windows, standard output and error are set to write bytes unchanged.
 // Call before anything else opens a file. False when /dev/null cannot be opened.
 bool OpenClosedStandardStreams();
+
+[[nodiscard]] bool DescriptorIsClosed(int descriptor);
 
 // Whether standard output was closed at start (and is now /dev/null).
 [[nodiscard]] bool StandardOutputWasClosed();

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "tools/safe_output/utf8_path.h"
+
 namespace tobrisk {
 namespace {
 
@@ -38,10 +40,11 @@ std::variant<std::vector<RenderOptions>, UsageError> ReadViewsFile(const std::st
                                                                    const RenderOptions& commandLine) {
   constexpr std::uintmax_t kLargestFile = std::uintmax_t{64} << 20;
   std::error_code error;
-  if (std::filesystem::is_regular_file(path, error) && std::filesystem::file_size(path, error) > kLargestFile) {
+  const std::filesystem::path file = PathOfUtf8(path);
+  if (std::filesystem::is_regular_file(file, error) && std::filesystem::file_size(file, error) > kLargestFile) {
     return UsageError{"--views: " + ShowControlCharacters(path) + " is larger than 64 MiB"};
   }
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(file, std::ios::binary);
   if (!in) return UsageError{"--views: cannot read " + ShowControlCharacters(path) + ": " + std::strerror(errno)};
   std::vector<RenderOptions> views;
   std::string line;

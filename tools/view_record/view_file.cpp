@@ -1,11 +1,10 @@
 #include "tools/view_record/view_file.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "tools/safe_output/file_calls.h"
 #include "tools/view_record/pgm_view_reader.h"
 
 namespace tobrisk {
@@ -24,10 +23,9 @@ ViewFile::Kind KindOf(std::FILE* stream) {
 }  // namespace
 
 ViewFile OpenViewFile(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) throw ViewFileError("it is a directory");
+  if (file_calls::Inspect(path).directory) throw ViewFileError("it is a directory");
   ViewFile file;
-  file.stream.reset(std::fopen(path.c_str(), "rb"));
+  file.stream.reset(file_calls::Open(path, "rb"));
   if (!file.stream) throw ViewFileError(std::string("cannot open it: ") + std::strerror(errno));
   file.kind = KindOf(file.stream.get());
   return file;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes a file of the viewer into a C++ source as bytes, returned by the function FUNCTION:
 # cmake -DINPUT=... -DOUTPUT=... -DFUNCTION=... -P embed_script.cmake
 # (a string literal this long is beyond what ISO C++ promises compilers take).
