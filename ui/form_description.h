@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace tobrisk {
 
@@ -114,6 +116,16 @@ struct FormDescription {
     if (control.name == name) return &control;
   }
   return nullptr;
+}
+
+// Every control of the form by rising tab index: the order in which focus
+// moves among those that take it, and in which a window system that orders
+// its tab stops by creation creates them.
+[[nodiscard]] inline std::vector<const ControlDescription*> ControlsInTabOrder(const FormDescription& form) {
+  std::vector<const ControlDescription*> ordered;
+  for (const ControlDescription& control : form.controls) ordered.push_back(&control);
+  std::sort(ordered.begin(), ordered.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+  return ordered;
 }
 
 }  // namespace tobrisk

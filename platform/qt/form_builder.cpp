@@ -1,6 +1,5 @@
 #include "platform/qt/form_builder.h"
 
-#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include <QString>
 
 #include "platform/qt/drawing_area.h"
+#include "ui/caption_fit.h"
 
 namespace tobrisk {
 namespace {
@@ -71,31 +71,36 @@ int CaptionWidth(const QWidget& widget) {
 
 // Heights are checked against the line of text alone: a style's taller
 // indicator or button frame is no reason to shrink the text.
-bool CaptionsFit(const BuiltControls& built) {
-  return std::all_of(built.begin(), built.end(), [](const auto& entry) {
-    const QWidget& widget = *entry.second;
-    return CaptionWidth(widget) <= widget.width() && widget.fontMetrics().height() <= widget.height();
+bool CaptionsFit(const FormDescription& form, const BuiltControls& built) {
+  return CaptionsFit(form, [&built](const ControlDescription& control) {
+    const QWidget& widget = *built.find(control.name)->second;
+    return CaptionNeed{CaptionWidth(widget), widget.fontMetrics().height()};
   });
 }
 
-// The table was laid out for a small 8-point font; the desktop's default (DejaVu
-// Sans at 9 or 10 points on a plain Debian desktop) cuts "Imaginary" and
-// "Mandelbrot". Rather than move or widen anything, the whole form takes the
-// desktop's font at the largest size, in half points, at which every caption fits.
-void FitCaptionsByFontSize(QWidget& window, const BuiltControls& built) {
-  constexpr qreal kSmallestPoints = 5.0;
-  constexpr int kSmallestPixels = 7;
-  QFont font = window.font();
-  const bool inPoints = font.pointSizeF() > 0;
-  while (!CaptionsFit(built)) {
-    if (inPoints ? font.pointSizeF() - 0.5 < kSmallestPoints : font.pixelSize() - 1 < kSmallestPixels) return;
+// The desktop's default font (DejaVu Sans at 9 or 10 points on a plain Debian
+// desktop) cuts "Imaginary" and "Mandelbrot"; the form takes it in half points
+// (or whole pixels) down to the size at which every caption fits.
+void FitCaptionsByFontSize(QWidget& window, const FormDescription& form, const BuiltControls& built) {
+  const QFont desktop = window.font();
+  const bool inPoints = desktop.pointSizeF() > 0;
+  const auto sizeOf = [inPoints](const QFont& font) { return inPoints ? font.pointSizeF() : font.pixelSize(); };
+  const auto setSize = [&](double size) {
+    if (size == sizeOf(window.font())) return;
+    QFont font = desktop;
     if (inPoints) {
-      font.setPointSizeF(font.pointSizeF() - 0.5);
+      font.setPointSizeF(size);
     } else {
-      font.setPixelSize(font.pixelSize() - 1);
+      font.setPixelSize(static_cast<int>(size));
     }
     window.setFont(font);
-  }
+  };
+  const double smallest = inPoints ? 5.0 : 7.0;
+  const double step = inPoints ? 0.5 : 1.0;
+  setSize(LargestFittingSize(sizeOf(desktop), smallest, step, [&](double size) {
+    setSize(size);
+    return CaptionsFit(form, built);
+  }));
 }
 
 // Option buttons form one group per container, and the group is one stop for
@@ -153,15 +158,12 @@ void JoinOptionGroup(QRadioButton& option, QWidget& container) {
 }
 
 void SetFocusOrder(const FormDescription& form, const BuiltControls& built) {
-  std::vector<const ControlDescription*> stops;
-  for (const ControlDescription& control : form.controls) {
-    if (TakesFocus(control.kind)) stops.push_back(&control);
+  std::vector<QWidget*> stops;
+  for (const ControlDescription* control : ControlsInTabOrder(form)) {
+    if (TakesFocus(control->kind)) stops.push_back(built.find(control->name)->second);
   }
-  std::sort(stops.begin(), stops.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
-  for (std::size_t i = 1; i < stops.size(); ++i) {
-    QWidget::setTabOrder(built.find(stops[i - 1]->name)->second, built.find(stops[i]->name)->second);
-  }
-  if (!stops.empty()) built.find(stops.front()->name)->second->setFocus(Qt::OtherFocusReason);
+  for (std::size_t i = 1; i < stops.size(); ++i) QWidget::setTabOrder(stops[i - 1], stops[i]);
+  if (!stops.empty()) stops.front()->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace
@@ -180,7 +182,7 @@ BuiltControls BuildForm(const FormDescription& form, QWidget& window) {
     if (auto* option = qobject_cast<QRadioButton*>(widget)) JoinOptionGroup(*option, *parent);
     built.emplace(std::string(control.name), widget);
   }
-  FitCaptionsByFontSize(window, built);
+  FitCaptionsByFontSize(window, form, built);
   SetFocusOrder(form, built);
   return built;
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/caption_fit.h"
 #include "ui/form1_layout.h"
 
 namespace tobrisk {
@@ -80,6 +81,75 @@ TEST(Form1Layout, FocusStopsFollowTheTabIndices) {
   for (const auto& stop : stops) names.push_back(stop.second);
   EXPECT_EQ(names, (std::vector<std::string_view>{"Picture1", "Command1", "Text1", "Text2", "Text3", "Text4", "Text5",
                                                   "Option1", "Option2", "Text6", "Text7"}));
+
+  // The order the windows build their tab stops in: every control, labels and the frame included.
+  std::vector<std::string_view> ordered;
+  for (const ControlDescription* control : ControlsInTabOrder(kForm1)) ordered.push_back(control->name);
+  EXPECT_EQ(ordered, (std::vector<std::string_view>{"Picture1", "Command1", "Label1", "Label2", "Label3", "Label4",
+                                                    "Text1", "Text2", "Text3", "Text4", "Label5", "Text5", "Option1",
+                                                    "Option2", "Frame1", "Label6", "Text6", "Label7", "Text7"}));
+}
+
+// Every window shrinks its font by the same rule: which texts must fit, and how far.
+TEST(CaptionFit, WidthCountsForCaptionsAndHeightForEveryText) {
+  struct Case {
+    const char* what;
+    ControlKind kind;
+    CaptionNeed need;  // against a room of 4 x 3 pixels
+    bool fits;
+  };
+  const Case cases[] = {
+      {"a label exactly as wide as its room", ControlKind::Label, {4, 3}, true},
+      {"a label one pixel too wide", ControlKind::Label, {5, 3}, false},
+      {"a label one pixel too tall", ControlKind::Label, {4, 4}, false},
+      {"a push button too wide", ControlKind::PushButton, {5, 1}, false},
+      {"an option button too wide", ControlKind::OptionButton, {5, 1}, false},
+      {"a frame's title too wide", ControlKind::Frame, {5, 1}, false},
+      {"a field's text scrolls sideways", ControlKind::Field, {50, 3}, true},
+      {"a field's line too tall", ControlKind::Field, {1, 4}, false},
+      {"a drawing area shows no text", ControlKind::DrawingArea, {50, 50}, true},
+  };
+  for (const Case& c : cases) {
+    const ControlDescription other{"Label9", ControlKind::Label, "y", {0, 60, 60, 45}, 1};
+    const ControlDescription controls[] = {{"Control1", c.kind, "x", {0, 0, 60, 45}, 0}, other};
+    const FormDescription form{"Form", "Test", 300, 300, controls};
+    std::vector<std::string_view> measured;
+    const bool fits = CaptionsFit(form, [&](const ControlDescription& control) {
+      measured.push_back(control.name);
+      return control.name == "Control1" ? c.need : CaptionNeed{1, 1};
+    });
+    EXPECT_EQ(fits, c.fits) << c.what;
+    if (c.fits) {
+      EXPECT_EQ(measured.size(), ShowsText(c.kind) ? 2U : 1U) << c.what << ": every text measured";
+    }
+  }
+}
+
+TEST(CaptionFit, TheFontShrinksToTheLargestSizeThatFits) {
+  struct Case {
+    const char* what;
+    double largest, smallest, step;
+    double fitsFrom;  // sizes at or below this fit
+    double size;
+    int tries;
+  };
+  const Case cases[] = {
+      {"the desktop's size fits", 9.0, 5.0, 0.5, 10.0, 9.0, 1},
+      {"half points down to the first that fits", 9.0, 5.0, 0.5, 7.5, 7.5, 4},
+      {"whole pixels down to the first that fits", 13.0, 7.0, 1.0, 11.0, 11.0, 3},
+      {"nothing fits: the smallest size", 9.0, 5.0, 0.5, 4.0, 5.0, 9},
+      {"nothing fits, the desktop's size already the smallest", 5.0, 5.0, 0.5, 4.0, 5.0, 1},
+      {"a desktop font below the smallest is kept", 4.0, 5.0, 0.5, 3.0, 4.0, 1},
+  };
+  for (const Case& c : cases) {
+    int tries = 0;
+    const double size = LargestFittingSize(c.largest, c.smallest, c.step, [&](double tried) {
+      ++tries;
+      return tried <= c.fitsFrom;
+    });
+    EXPECT_EQ(size, c.size) << c.what;
+    EXPECT_EQ(tries, c.tries) << c.what;
+  }
 }
 
 // A faulty table must be caught by the check that guards kForm1 at compile time.
