@@ -31,7 +31,7 @@ ARM64_PACKAGES := g++-aarch64-linux-gnu qemu-user libhwy-dev:arm64 libtbb-dev:ar
 # libraries it builds itself (dist/windows/build-libraries).
 WINDOWS_DIR ?= build-windows
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 \
-                    libz-mingw-w64-dev nsis dpkg-dev xvfb xauth zip unzip imagemagick
+                    libz-mingw-w64-dev nsis dpkg-dev xvfb xauth zip unzip imagemagick fonts-wine
 # What runs under Wine: the engine, the platform core, the fast pass, the renderer and its hostile names,
 # and the installer.
 WINDOWS_SUITES := engine_tests engine_tests_O0 platform_tests fast_tests renderer_tests renderer_hostile_tests \
@@ -191,6 +191,7 @@ test-windows: build-windows
 	cmake --build $(BUILD_DIR) --target tobrisk-render
 	tests/windows/compare-renders $(BUILD_DIR)/tools/tobrisk-render $(WINDOWS_DIR)/build/wine-run \
 	  $(WINDOWS_DIR)/build/tools/tobrisk-render.exe
+	tests/windows/run-window-tests $(WINDOWS_DIR)/build
 
 # The Windows installer, tobrisk-<version>-win64-setup.exe, and a zip of the
 # same files (the programs, their DLLs, the licence), made by CPack in the
