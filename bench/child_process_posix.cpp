@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "bench/child_process.h"
+#include "platform/posix_command_line.h"
 
 extern char** environ;
 
@@ -23,14 +24,6 @@ bool SpawnToEnd(std::vector<std::string> arguments) {
   int status = 0;
   waitpid(child, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Built up stepwise: GCC 12 warns falsely (-Wrestrict) on chained string sums.
-std::string Quote(const std::string& text) {
-  std::string quoted(1, '\'');
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  quoted += '\'';
-  return quoted;
 }
 
 }  // namespace
@@ -59,12 +52,7 @@ ChildRun RunChild(const std::string& program, const std::vector<std::string>& ar
 std::string ScriptFileName(const std::string& stem) { return stem + ".sh"; }
 
 std::string ScriptLine(const std::string& program, const std::vector<std::string>& arguments) {
-  std::string line = Quote(program);
-  for (const std::string& argument : arguments) {
-    line += ' ';
-    line += Quote(argument);
-  }
-  return line + " || exit 1";
+  return ShellCommand(program, arguments) + " || exit 1";
 }
 
 ChildRun RunScript(const std::string& path) { return {SpawnToEnd({"/bin/sh", path}), 0}; }

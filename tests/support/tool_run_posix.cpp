@@ -10,18 +10,9 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/posix_command_line.h"
+
 namespace tobrisk {
-namespace {
-
-// Built up stepwise: GCC 12 warns falsely (-Wrestrict) on chained string sums.
-std::string Quote(const std::string& text) {
-  std::string quoted(1, '\'');
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  quoted += '\'';
-  return quoted;
-}
-
-}  // namespace
 
 std::string ToolCommand(const std::string& program, const std::vector<std::string>& arguments) {
   std::string command;
@@ -29,11 +20,7 @@ std::string ToolCommand(const std::string& program, const std::vector<std::strin
   // A cross-built program runs through the emulator, as the tests themselves do.
   command = TOBRISK_TOOL_EMULATOR " ";
 #endif
-  command += Quote(program);
-  for (const std::string& argument : arguments) {
-    command += ' ';
-    command += Quote(argument);
-  }
+  command += ShellCommand(program, arguments);
   return command;
 }
 
@@ -44,13 +31,13 @@ ToolRun RunTool(const std::string& program, const std::vector<std::string>& argu
   const std::filesystem::path err = scratch / "stderr.txt";
   if (standardOutput.empty()) {
     command += " >";
-    command += Quote(out.string());
+    command += ShellQuoted(out.string());
   } else {
     command += ' ';
     command += standardOutput;
   }
   command += " 2>";
-  command += Quote(err.string());
+  command += ShellQuoted(err.string());
   const int raw = std::system(command.c_str());
   ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
   std::filesystem::remove(out);
