@@ -55,6 +55,7 @@ struct Chains;
 template <class Arithmetic, bool kCycles, class DF>
 class OrbitLanes {
  public:
+  using D = DF;
   using VF = hn::Vec<DF>;
   using MF = hn::Mask<DF>;
   using Constant = typename Arithmetic::Constant;
@@ -225,6 +226,13 @@ class OrbitLanes {
     table.Store(lane::kNextSave, k, hn::IfThenElse(save, hn::Add(count, count), nextSave));
   }
 
+  // Vector k's checks and stores after a round; returns its lanes still running.
+  HWY_INLINE std::size_t EndRound(std::size_t k, VF X, VF Y, VF X2, VF Y2, VF count, MF active, bool cycles) {
+    Check(k, X, Y, count, active, cycles);
+    Finish(k, X, Y, X2, Y2, count, active);
+    return hn::CountTrue(df, active);
+  }
+
   // Stores the hot state of vector k after a round.
   HWY_INLINE void Finish(std::size_t k, VF X, VF Y, VF X2, VF Y2, VF count, MF active) {
     table.Store(lane::kX, k, X);
@@ -254,58 +262,73 @@ class OrbitLanes {
   LaneTable<DF> table;
 };
 
+// Adds one to the counts of the lanes of `passed`. Where a mask is a vector
+// its true lanes are all ones, -1 as integers, and one subtraction counts
+// them; where it is a predicate, a masked add does.
+template <class DI, class M>
+HWY_INLINE hn::Vec<DI> CountPassed(DI di, M passed, hn::Vec<DI> n) {
+#if (HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3) || (HWY_TARGET & (HWY_SVE | HWY_SVE2 | HWY_SVE_256 | HWY_SVE2_128))
+  return hn::IfThenElse(hn::RebindMask(di, passed), hn::Add(n, hn::Set(di, 1)), n);
+#else
+  return hn::Sub(n, hn::VecFromMask(di, hn::RebindMask(di, passed)));
+#endif
+}
+
 // The hot loop over kBlockVectors independent chains, each chain's state in
 // parameters (sizeless vectors may be parameters, not members or elements),
-// stepped together by fold expressions.
+// stepped together by fold expressions. Counts are integers in the loop
+// (exact below 2^24, as the stored singles are).
 template <class Lanes, std::size_t... k>
 struct Chains<Lanes, std::index_sequence<k...>> {
+  using DF = typename Lanes::D;
+  using DI = hn::RebindToSigned<DF>;
   using VF = typename Lanes::VF;
+  using VI = hn::Vec<DI>;
   using MF = typename Lanes::MF;
   using Constant = typename Lanes::Constant;
   template <std::size_t i>
   using V = typename PerChain<VF, i>::type;
+  template <std::size_t i>
+  using I = typename PerChain<VI, i>::type;
   template <std::size_t i>
   using M = typename PerChain<MF, i>::type;
   template <std::size_t i>
   using C = typename PerChain<Constant, i>::type;
 
   static HWY_INLINE std::size_t Round(Lanes& lanes, std::size_t steps) {
-    const LaneTable<decltype(lanes.df)>& t = lanes.table;
+    const LaneTable<DF>& t = lanes.table;
+    const DI di;
     return Run(lanes, steps, t.Load(lane::kX, k)..., t.Load(lane::kY, k)..., t.Load(lane::kX2, k)...,
-               t.Load(lane::kY2, k)..., t.Load(lane::kCount, k)..., t.LoadActive(k)..., lanes.Cx(k)..., lanes.Cy(k)...);
+               t.Load(lane::kY2, k)..., hn::ConvertTo(di, t.Load(lane::kCount, k))..., t.LoadActive(k)...,
+               lanes.Cx(k)..., lanes.Cy(k)...);
   }
 
   static HWY_INLINE std::size_t Run(Lanes& lanes, std::size_t steps, V<k>... X, V<k>... Y, V<k>... X2, V<k>... Y2,
-                                    V<k>... count, M<k>... active, C<k>... cx, C<k>... cy) {
-    const auto df = lanes.df;
+                                    I<k>... count, M<k>... active, C<k>... cx, C<k>... cy) {
+    const DF df = lanes.df;
     // A vector without a running lane stays so until the next check: skip it.
     const bool live[] = {!hn::AllFalse(df, active)...};
     const VF four = hn::Set(df, 4.0F);
-    const VF one = hn::Set(df, 1.0F);
     for (std::size_t u = 0; u < steps; ++u) {
-      (Step(df, live[k], cx, cy, X, Y, X2, Y2, count, active, four, one), ...);
+      (Step(df, live[k], cx, cy, X, Y, X2, Y2, count, active, four), ...);
     }
     // The short rounds at a block's start look for no repeats: most of
     // their orbits escape within a few steps, and Brent's bookkeeping there
     // cost more than the steps it saved.
     const bool cycles = steps >= kStride;
     std::size_t running = 0;
-    ((live[k] ? (lanes.Check(k, X, Y, count, active, cycles), lanes.Finish(k, X, Y, X2, Y2, count, active),
-                 running += hn::CountTrue(df, active))
-              : running),
-     ...);
+    ((running += live[k] ? lanes.EndRound(k, X, Y, X2, Y2, hn::ConvertTo(df, count), active, cycles) : 0), ...);
     return running;
   }
 
-  template <class DF>
-  static HWY_INLINE void Step(DF df, bool live, Constant cx, Constant cy, VF& X, VF& Y, VF& X2, VF& Y2, VF& count,
-                              MF& active, VF four, VF one) {
+  static HWY_INLINE void Step(DF df, bool live, Constant cx, Constant cy, VF& X, VF& Y, VF& X2, VF& Y2, VI& count,
+                              MF& active, VF four) {
     if (!live) return;
     Lanes::Exact::Step(df, cx, cy, X, Y, X2, Y2);
     // The single sum is the double sum rounded to single: double has more
     // than 2*24 + 2 bits, so rounding twice cannot differ from rounding once.
     active = AndLessEqual(df, active, hn::Add(X2, Y2), four);
-    count = hn::IfThenElse(active, hn::Add(count, one), count);
+    count = CountPassed(DI(), active, count);
   }
 };
 
