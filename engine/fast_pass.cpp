@@ -1,23 +1,25 @@
 #include "engine/fast_pass.h"
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
-#include <tbb/task_group.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cfenv>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/checked.h"
 #include "engine/fast_kernels.h"
 #include "engine/fault_test.h"
+#include "engine/idle_cores.h"
+#include "engine/item_claims.h"
 #include "engine/mirror_rows.h"
 #include "engine/pass_steps.h"
 
@@ -68,6 +70,141 @@ PlaneGrid MapToPlane(const DrawParameters& params, float dx, float dy, int cols,
   return grid;
 }
 
+// The least time the caller waits for a helper's item before counting it itself.
+constexpr std::chrono::microseconds kLeastPatience{200};
+
+// What helpers read. Shared with them: a helper that the system stopped may
+// finish its item after the pass has returned, and finds its inputs alive.
+struct PassInputs {
+  DrawParameters params;
+  PlaneGrid grid;
+};
+
+// The rows of one band, in items of whole tiles of rows that one thread
+// counts, shared by the caller and its helpers (see ItemClaims).
+class BandWork {
+ public:
+  BandWork(std::shared_ptr<const PassInputs> inputs, int first, int count, int itemRows, std::vector<char> mustCount,
+           std::span<EscapeCount> counts, std::atomic<int>* rowsCounted)
+      : inputs_(std::move(inputs)), first_(first), count_(count), itemRows_(itemRows), mustCount_(std::move(mustCount)),
+        counts_(counts), rowsCounted_(rowsCounted), claims_(static_cast<std::size_t>((count + itemRows - 1) / itemRows)) {}
+
+  [[nodiscard]] std::size_t Items() const { return claims_.Items(); }
+
+  // A helper: counts items aside while any are left; writes those it finishes first.
+  void Help() {
+    try {
+      static thread_local std::vector<EscapeCount> aside;
+      while (!abandoned_.load(std::memory_order_relaxed)) {
+        const std::optional<std::size_t> item = claims_.Claim();
+        if (!item) return;
+        const auto [begin, end] = Rows(*item);
+        aside.resize(static_cast<std::size_t>(end - begin) * Cols());
+        Count(begin, end, aside, begin);
+        if (!claims_.BeginPublish(*item)) continue;  // the caller counted it meanwhile
+        std::copy(aside.begin(), aside.end(), counts_.begin() + static_cast<std::ptrdiff_t>(Offset(begin)));
+        Counted(end - begin);
+        claims_.Published(*item);
+      }
+    } catch (...) {  // out of memory, say: the caller counts what this helper leaves
+    }
+  }
+
+  // The caller: counts the next unclaimed item in place, if there is one.
+  bool CountNext() {
+    const std::optional<std::size_t> claimed = claims_.Claim();
+    if (!claimed) return false;
+    claims_.Keep(*claimed);
+    CountInPlace(*claimed);
+    return true;
+  }
+
+  // The caller: every item counted, in place, by itself where no helper has.
+  void Resolve() {
+    for (std::size_t item = 0; item < Items(); ++item) {
+      while (!claims_.Settled(item)) {
+        if (CountNext()) continue;
+        if (HelperSeemsStopped(item) && claims_.TakeOrAwait(item)) CountInPlace(item);
+      }
+    }
+  }
+
+  // After a failure: no helper claims or writes anything from now on.
+  void Abandon() {
+    abandoned_.store(true, std::memory_order_relaxed);
+    for (std::size_t item = 0; item < Items(); ++item) static_cast<void>(claims_.TakeOrAwait(item));
+  }
+
+ private:
+  [[nodiscard]] std::size_t Cols() const { return inputs_->grid.xs.size(); }
+  [[nodiscard]] std::size_t Offset(int row) const { return static_cast<std::size_t>(row) * Cols(); }
+  [[nodiscard]] std::pair<int, int> Rows(std::size_t item) const {
+    const int begin = static_cast<int>(item) * itemRows_;
+    return {begin, std::min(begin + itemRows_, count_)};
+  }
+
+  void CountInPlace(std::size_t item) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto [begin, end] = Rows(item);
+    Count(begin, end, counts_.subspan(Offset(begin), Offset(end) - Offset(begin)), begin);
+    Counted(end - begin);
+    ownTime_ += std::chrono::steady_clock::now() - start;
+    ++ownItems_;
+  }
+
+  // Waits for the helper that holds `item` while it may still be running,
+  // yielding the processor: true once it has taken several times as long as
+  // the caller's own items do, when the system has likely stopped it.
+  // Counting the item again at once would waste up to a whole item's time
+  // on a machine whose helpers are all running.
+  [[nodiscard]] bool HelperSeemsStopped(std::size_t item) const {
+    const auto mean = ownItems_ > 0 ? ownTime_ / ownItems_ : std::chrono::steady_clock::duration{};
+    const auto patience = std::max<std::chrono::steady_clock::duration>(3 * mean, kLeastPatience);
+    const auto since = std::chrono::steady_clock::now();
+    while (!claims_.Settled(item)) {
+      if (std::chrono::steady_clock::now() - since > patience) return true;
+      std::this_thread::yield();
+    }
+    return false;
+  }
+
+  // Counts the band's rows begin ... end - 1 that must be counted into `to`,
+  // whose first row is band row `toFirst`; the others take an earlier row's
+  // counts when the band is complete.
+  void Count(int begin, int end, std::span<EscapeCount> to, int toFirst) const {
+    while (begin < end) {
+      if (mustCount_[static_cast<std::size_t>(begin)] == 0) {
+        ++begin;
+        continue;
+      }
+      int runEnd = begin + 1;
+      while (runEnd < end && mustCount_[static_cast<std::size_t>(runEnd)] != 0) ++runEnd;
+      const DrawParameters& params = inputs_->params;
+      const auto rows = std::span(inputs_->grid.ys).subspan(static_cast<std::size_t>(first_ + begin),
+                                                             static_cast<std::size_t>(runEnd - begin));
+      const PointGrid points{params.Kind, inputs_->grid.xs, rows, params.MaxIter, params.P, params.Q};
+      CountGrid(points, to.subspan(Offset(begin - toFirst), Offset(runEnd - begin)));
+      begin = runEnd;
+    }
+  }
+
+  void Counted(int rows) const {
+    if (rowsCounted_ != nullptr) rowsCounted_->fetch_add(rows, std::memory_order_relaxed);
+  }
+
+  std::shared_ptr<const PassInputs> inputs_;
+  int first_;
+  int count_;
+  int itemRows_;
+  std::vector<char> mustCount_;  // by band row
+  std::span<EscapeCount> counts_;
+  std::atomic<int>* rowsCounted_;
+  ItemClaims claims_;
+  std::atomic<bool> abandoned_{false};
+  std::chrono::steady_clock::duration ownTime_{};  // the caller's items, for its patience
+  int ownItems_ = 0;
+};
+
 // Rows whose counts are computed together while the previous band is plotted.
 struct Band {
   int first = 0;
@@ -77,10 +214,11 @@ struct Band {
   // small picture's orbits.
   std::unique_ptr<EscapeCount[]> storage;
   std::span<EscapeCount> counts;
-  tbb::task_group group;
+  std::shared_ptr<BandWork> work;  // until the band is complete
+  bool wakeHelpers = false;         // when the caller reaches the band
 };
 
-// Cancels and waits for outstanding work however the pass ends.
+// Makes sure no helper writes into a band once the pass has ended, however it ends.
 class BandsInFlight {
  public:
   explicit BandsInFlight(std::array<Band, 2>& bands) : bands_(bands) {}
@@ -88,11 +226,7 @@ class BandsInFlight {
   BandsInFlight& operator=(const BandsInFlight&) = delete;
   ~BandsInFlight() {
     for (Band& band : bands_) {
-      band.group.cancel();
-      try {
-        band.group.wait();
-      } catch (...) {  // the pass is ending with its own error already, or has finished this band
-      }
+      if (band.work) band.work->Abandon();
     }
   }
 
@@ -125,27 +259,34 @@ int BandRows(std::size_t fit, std::size_t rows) {
   return static_cast<int>(band);
 }
 
+// How long the caller counts a pass's first band alone before it judges
+// whether helpers would pay, and the work left that repays them (W2, a
+// seventh of a millisecond, lost a sixth with them; W1, nine tenths, won a
+// third).
+constexpr std::chrono::microseconds kAloneAtFirst{50};
+constexpr std::chrono::microseconds kWorthWakingHelpers{150};
+
 class Pass {
  public:
-  Pass(const DrawParameters& params, PlotSurface& surface, const PlaneGrid& grid, int rowLast, int colLast,
-       const FastPassOptions& options)
-      : params_(params), surface_(surface), grid_(grid), rowLast_(rowLast), colLast_(colLast),
-        cols_(grid.xs.size()), computedRows_(static_cast<int>(grid.ys.size())),
-        bandRows_(BandRows(options.bandPixels / std::max<std::size_t>(cols_, 1), grid.ys.size())),
-        mirror_(grid.ys, params.Kind == FractalKind::Mandelbrot, options.mirrorBytes),
-        rowsCounted_(options.rowsCounted) {}
+  Pass(std::shared_ptr<const PassInputs> inputs, PlotSurface& surface, int rowLast, int colLast,
+       const FastPassOptions& options, tbb::task_arena& arena)
+      : inputs_(std::move(inputs)), params_(inputs_->params), grid_(inputs_->grid), surface_(surface),
+        rowLast_(rowLast), colLast_(colLast), cols_(grid_.xs.size()), computedRows_(static_cast<int>(grid_.ys.size())),
+        bandRows_(BandRows(options.bandPixels / std::max<std::size_t>(cols_, 1), grid_.ys.size())),
+        mirror_(grid_.ys, params_.Kind == FractalKind::Mandelbrot, options.mirrorBytes),
+        rowsCounted_(options.rowsCounted), arena_(arena), helpers_(arena.max_concurrency() - 1) {}
 
   void Run() {
     const BandsInFlight guard(bands_);
-    if (computedRows_ > 0) Start(bands_[0], 0);
+    if (computedRows_ > 0) Start(bands_[0], 0, HelpersWake::Later);
     std::size_t current = 0;
     for (int row = 0; row <= rowLast_; ++row) {
       if (row >= computedRows_) RaiseMappingFault();
       Band& band = bands_[current];
       if (row == band.first) {
-        band.group.wait();
+        Complete(band);
         const int next = band.first + band.count;
-        if (next < computedRows_) Start(bands_[1 - current], next);
+        if (next < computedRows_) Start(bands_[1 - current], next, HelpersWake::Now);
       }
       const auto offset = static_cast<std::size_t>(row - band.first) * cols_;
       PlotRow(static_cast<std::int16_t>(row), band.counts.subspan(offset, cols_));
@@ -156,7 +297,12 @@ class Pass {
   }
 
  private:
-  void Start(Band& band, int first) {
+  // When helpers are woken for a band: at once for a band counted while the
+  // caller plots another, or if the caller alone has not soon finished it.
+  enum class HelpersWake { Now, Later };
+
+  // Offers a band's items to the helpers; the caller counts what they leave when it reaches the band.
+  void Start(Band& band, int first, HelpersWake wake) {
     band.first = first;
     band.count = std::min(bandRows_, computedRows_ - first);
     if (!band.storage) {
@@ -164,52 +310,56 @@ class Pass {
       band.storage = std::make_unique_for_overwrite<EscapeCount[]>(size);
       band.counts = std::span(band.storage.get(), size);
     }
-    // Tasks of some four thousand pixels: orbit lengths differ greatly from row
-    // to row, and only many small tasks share a small picture evenly. But
-    // tasks are whole tiles of rows, which the kernels prove and settle
-    // together: a task of one wide row would find each tile's proofs again.
-    // A large picture has tasks enough for any core count at a five-hundredth
-    // of it a task, and each task costs its setup and the tail of its
+    std::vector<char> mustCount(static_cast<std::size_t>(band.count));
+    for (int row = 0; row < band.count; ++row) {
+      mustCount[static_cast<std::size_t>(row)] = mirror_.MustCount(first + row, first) ? 1 : 0;
+    }
+    // Items of some two thousand pixels: orbit lengths differ greatly from
+    // row to row, and only many small items share a small picture evenly.
+    // But items are whole tiles of rows, which the kernels prove and settle
+    // together: an item of one wide row would find each tile's proofs again.
+    // A large picture has items enough for any core count at a five-hundredth
+    // of it an item, and each item costs its setup and the tail of its
     // stragglers' stream.
-    constexpr int kTile = static_cast<int>(kTileRows);
-    const std::size_t taskPixels = std::max<std::size_t>(4096, cols_ * static_cast<std::size_t>(computedRows_) / 512);
+    const std::size_t itemPixels = std::max<std::size_t>(2048, cols_ * static_cast<std::size_t>(computedRows_) / 512);
     const std::size_t tilePixels = std::max<std::size_t>(cols_ * kTileRows, 1);
-    const int grain = static_cast<int>(std::max<std::size_t>(1, (taskPixels + tilePixels - 1) / tilePixels));
-    const int tiles = (band.count + kTile - 1) / kTile;
-    band.group.run([this, &band, grain, tiles] {
-      tbb::parallel_for(tbb::blocked_range<int>(0, tiles, grain), [this, &band](const tbb::blocked_range<int>& range) {
-        const int last = std::min(range.end() * kTile, band.count);
-        // Runs of rows that must be counted; the others take an earlier row's counts below.
-        for (int begin = range.begin() * kTile; begin < last;) {
-          if (!mirror_.MustCount(band.first + begin, band.first)) {
-            ++begin;
-            Counted(1);
-            continue;
-          }
-          int end = begin + 1;
-          while (end < last && mirror_.MustCount(band.first + end, band.first)) ++end;
-          CountRows(band, begin, end);
-          Counted(end - begin);
-          begin = end;
-        }
-      });
-      if (!tbb::is_current_task_group_canceling()) {
-        mirror_.CompleteBand(band.first, band.count, band.counts.first(static_cast<std::size_t>(band.count) * cols_), cols_);
+    const std::size_t tiles = std::max<std::size_t>(1, (itemPixels + tilePixels - 1) / tilePixels);
+    const int itemRows = static_cast<int>(std::min<std::size_t>(tiles * kTileRows, static_cast<std::size_t>(band.count)));
+    band.work = std::make_shared<BandWork>(inputs_, first, band.count, itemRows, std::move(mustCount),
+                                           band.counts.first(static_cast<std::size_t>(band.count) * cols_), rowsCounted_);
+    band.wakeHelpers = wake == HelpersWake::Later;
+    if (wake == HelpersWake::Now) WakeHelpers(band);
+  }
+
+  // Helpers only on processors nothing else wants: on a busy machine a woken
+  // helper would stop the caller, or be stopped, for a scheduler slice,
+  // longer than a small picture takes.
+  void WakeHelpers(const Band& band) {
+    if (helpers_ <= 0 || band.work->Items() < 2) return;
+    const std::optional<int> idle = IdleCores();
+    const int helpers = std::min({helpers_, idle.value_or(helpers_), static_cast<int>(band.work->Items()) - 1});
+    for (int h = 0; h < helpers; ++h) arena_.enqueue([work = band.work] { work->Help(); });
+  }
+
+  // Every row of the band counted, those that take an earlier row's counts too.
+  void Complete(Band& band) {
+    if (band.wakeHelpers) {
+      // Waking a helper costs the caller tens of microseconds, and more pass
+      // before the helper runs: the caller starts alone, and after a while
+      // wakes helpers if the rest of the band, judged by the items it has
+      // counted so far, would repay them.
+      const auto start = std::chrono::steady_clock::now();
+      for (std::size_t counted = 1; band.work->CountNext(); ++counted) {
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        if (elapsed < kAloneAtFirst) continue;
+        const auto left = static_cast<std::int64_t>(band.work->Items() - counted);
+        if (elapsed * left / static_cast<std::int64_t>(counted) >= kWorthWakingHelpers) WakeHelpers(band);
+        break;
       }
-    });
-  }
-
-  void Counted(int rows) {
-    if (rowsCounted_ != nullptr) rowsCounted_->fetch_add(rows, std::memory_order_relaxed);
-  }
-
-  // Counts rows first + begin ... first + end - 1 of a band.
-  void CountRows(Band& band, int begin, int end) {
-    const auto from = static_cast<std::size_t>(begin);
-    const auto size = static_cast<std::size_t>(end - begin);
-    const PointGrid points{params_.Kind, grid_.xs, std::span(grid_.ys).subspan(static_cast<std::size_t>(band.first) + from, size),
-                           params_.MaxIter, params_.P, params_.Q};
-    CountGrid(points, band.counts.subspan(from * cols_, size * cols_));
+    }
+    band.work->Resolve();
+    band.work.reset();
+    mirror_.CompleteBand(band.first, band.count, band.counts.first(static_cast<std::size_t>(band.count) * cols_), cols_);
   }
 
   // Plots one row, settling marked pixels with the exact kernel, and raises
@@ -243,16 +393,19 @@ class Pass {
     throw *grid_.yError;
   }
 
+  std::shared_ptr<const PassInputs> inputs_;
   const DrawParameters& params_;
-  PlotSurface& surface_;
   const PlaneGrid& grid_;
+  PlotSurface& surface_;
   int rowLast_;
   int colLast_;
   std::size_t cols_;
   int computedRows_;
   int bandRows_;
-  MirrorRows mirror_;  // used by one band's task at a time: each starts after the previous one ended
+  MirrorRows mirror_;  // the caller's alone
   std::atomic<int>* rowsCounted_;
+  tbb::task_arena& arena_;
+  int helpers_;  // threads besides the caller
   std::array<Band, 2> bands_;
 };
 
@@ -268,10 +421,11 @@ void FastRenderPass(const DrawParameters& params, PlotSurface& surface, const Fa
     if (rowLast == 32767) throw RunTimeError(ErrorCause::Overflow, InPass{PassQuantity::RowCounter});
     return;
   }
-  const PlaneGrid grid = MapToPlane(params, dx, dy, colLast + 1, rowLast + 1);
-  Pass pass(params, surface, grid, rowLast, colLast, options);
+  auto inputs = std::make_shared<const PassInputs>(PassInputs{params, MapToPlane(params, dx, dy, colLast + 1, rowLast + 1)});
+  // The caller is one of the threads; the arena's workers help it.
   tbb::task_arena arena(options.threads > 0 ? options.threads : tbb::task_arena::automatic);
-  arena.execute([&pass] { pass.Run(); });
+  arena.initialize();
+  Pass(std::move(inputs), surface, rowLast, colLast, options, arena).Run();
 }
 
 }  // namespace tobrisk

@@ -1,3 +1,5 @@
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -6,11 +8,15 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/fast_pass.h"
+#include "engine/idle_cores.h"
+#include "engine/item_claims.h"
 #include "engine/mirror_rows.h"
 #include "engine/render_pass.h"
 #include "engine/run_time_error.h"
@@ -219,6 +225,76 @@ TEST(FastPass, BandsAndThreadsDoNotChangeTheResult) {
         }
       }
     }
+  }
+}
+
+// A helper holds item 0 of three while the caller resolves them all, as
+// the pass does; whatever the helper does, each item is counted in place
+// exactly once, and the caller waits only for a write already under way.
+TEST(FastPass, ItemsHeldByHelpersAreCountedOnceAndNeverAwaited) {
+  enum class Helper { NeverResumes, FinishesFirst, IsWritingWhenTheCallerArrives };
+  struct ClaimCase {
+    const char* name;
+    Helper helper;
+    bool callerCountsItem0;
+  };
+  for (const ClaimCase& c : std::vector<ClaimCase>{
+           {"a stopped helper's item is counted by the caller", Helper::NeverResumes, true},
+           {"a finished helper's item is kept", Helper::FinishesFirst, false},
+           {"a helper's write under way is waited for", Helper::IsWritingWhenTheCallerArrives, false},
+       }) {
+    SCOPED_TRACE(c.name);
+    ItemClaims claims(3);
+    ASSERT_EQ(claims.Claim(), std::optional<std::size_t>{0});  // the helper's
+    std::atomic<bool> written = false;
+    std::thread writer;
+    if (c.helper == Helper::FinishesFirst) {
+      ASSERT_TRUE(claims.BeginPublish(0));
+      written = true;
+      claims.Published(0);
+    } else if (c.helper == Helper::IsWritingWhenTheCallerArrives) {
+      ASSERT_TRUE(claims.BeginPublish(0));
+      writer = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        written = true;
+        claims.Published(0);
+      });
+    }
+    std::vector<int> countedByCaller(3, 0);
+    for (std::size_t item = 0; item < 3; ++item) {
+      while (!claims.Settled(item)) {
+        if (const std::optional<std::size_t> next = claims.Claim()) {
+          claims.Keep(*next);
+          ++countedByCaller[*next];
+        } else if (claims.TakeOrAwait(item)) {
+          ++countedByCaller[item];
+        }
+      }
+    }
+    const bool writtenWhenResolved = written.load();
+    if (writer.joinable()) writer.join();
+    EXPECT_EQ(countedByCaller, (std::vector<int>{c.callerCountsItem0 ? 1 : 0, 1, 1}));
+    EXPECT_EQ(writtenWhenResolved, !c.callerCountsItem0);  // moved on only after the helper's write
+    EXPECT_FALSE(claims.BeginPublish(0)) << "a late helper must not write";
+    EXPECT_FALSE(claims.Claim().has_value());
+  }
+}
+
+TEST(FastPass, RunnableThreadsAreReadFromTheLoadLine) {
+  struct LoadCase {
+    const char* name;
+    std::string_view line;
+    std::optional<int> runnable;
+  };
+  for (const LoadCase& c : std::vector<LoadCase>{
+           {"an idle machine", "0.00 0.01 0.05 1/212 4242\n", 1},
+           {"a busy one", "3.97 3.50 2.10 12/1034 99999\n", 12},
+           {"cut off after the runnable count", "0.50 0.40 0.30 2", std::nullopt},
+           {"no runnable field", "0.50 0.40 0.30", std::nullopt},
+           {"not a number", "0.50 0.40 0.30 x/12 1", std::nullopt},
+           {"none runnable is not a reading", "0.50 0.40 0.30 0/12 1", std::nullopt},
+       }) {
+    EXPECT_EQ(RunnableInLoadLine(c.line), c.runnable) << c.name;
   }
 }
 
