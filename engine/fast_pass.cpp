@@ -321,23 +321,23 @@ class Pass {
     // A large picture has items enough for any core count at a five-hundredth
     // of it an item, and each item costs its setup and the tail of its
     // stragglers' stream.
-    const std::size_t itemPixels = std::max<std::size_t>(2048, cols_ * static_cast<std::size_t>(computedRows_) / 512);
+    // And a band has items enough for the caller to share with its helpers
+    // to the end: it waits idle for a helper's last item.
+    const std::size_t bandPixels = cols_ * static_cast<std::size_t>(bandRows_);
+    const std::size_t itemPixels =
+        std::max<std::size_t>(2048, std::min(cols_ * static_cast<std::size_t>(computedRows_) / 512, bandPixels / 16));
     const std::size_t tilePixels = std::max<std::size_t>(cols_ * kTileRows, 1);
     const std::size_t tiles = std::max<std::size_t>(1, (itemPixels + tilePixels - 1) / tilePixels);
     const int itemRows = static_cast<int>(std::min<std::size_t>(tiles * kTileRows, static_cast<std::size_t>(band.count)));
     band.work = std::make_shared<BandWork>(inputs_, first, band.count, itemRows, std::move(mustCount),
                                            band.counts.first(static_cast<std::size_t>(band.count) * cols_), rowsCounted_);
     band.wakeHelpers = wake == HelpersWake::Later;
-    if (wake == HelpersWake::Now) WakeHelpers(band);
+    if (wake == HelpersWake::Now) WakeHelpers(band, helpers_);
   }
 
-  // Helpers only on processors nothing else wants: on a busy machine a woken
-  // helper would stop the caller, or be stopped, for a scheduler slice,
-  // longer than a small picture takes.
-  void WakeHelpers(const Band& band) {
-    if (helpers_ <= 0 || band.work->Items() < 2) return;
-    const std::optional<int> idle = IdleCores();
-    const int helpers = std::min({helpers_, idle.value_or(helpers_), static_cast<int>(band.work->Items()) - 1});
+  // Wakes up to `most` helpers for a band.
+  void WakeHelpers(const Band& band, int most) {
+    const int helpers = std::min(most, static_cast<int>(band.work->Items()) - 1);
     for (int h = 0; h < helpers; ++h) arena_.enqueue([work = band.work] { work->Help(); });
   }
 
@@ -353,7 +353,15 @@ class Pass {
         const auto elapsed = std::chrono::steady_clock::now() - start;
         if (elapsed < kAloneAtFirst) continue;
         const auto left = static_cast<std::int64_t>(band.work->Items() - counted);
-        if (elapsed * left / static_cast<std::int64_t>(counted) >= kWorthWakingHelpers) WakeHelpers(band);
+        if (elapsed * left / static_cast<std::int64_t>(counted) >= kWorthWakingHelpers) {
+          // Only on processors nothing else wants: on a busy machine a woken
+          // helper would stop the caller, or be stopped, for a scheduler
+          // slice, longer than a small picture takes. Later bands, counted
+          // while the caller plots, wake them regardless: the runnable count
+          // then holds this pass's own helpers, and a large picture loses at
+          // most an item to a stopped one.
+          WakeHelpers(band, std::min(helpers_, IdleCores().value_or(helpers_)));
+        }
         break;
       }
     }
