@@ -27,6 +27,8 @@ void MedianKeeper::ReportRuns(const std::vector<Run>& runs) {
     m.scale = scale == run.counters.end() ? 1.0 : scale->second.value;
     const auto peak = run.counters.find("peak_rss_MiB");
     m.peakMiB = peak == run.counters.end() ? 0.0 : peak->second.value;
+    const auto laneSteps = run.counters.find("lane_steps");
+    m.laneSteps = laneSteps == run.counters.end() ? 0.0 : laneSteps->second.value;
   }
 }
 

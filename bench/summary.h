@@ -16,6 +16,7 @@ class MedianKeeper final : public benchmark::ConsoleReporter {
     double ms = 0;
     double scale = 1;  // the reference's pixel ratio when timed on a coarser grid
     double peakMiB = 0;
+    double laneSteps = 0;  // a step loop's lane-steps per iteration
   };
 
   void ReportRuns(const std::vector<Run>& runs) override;
@@ -36,8 +37,8 @@ struct SummaryLine {
   std::optional<double> peakMiB;
   std::optional<double> pixelIterations;  // the reference kernel's loop passes, all pixels
   std::optional<double> plainDoubleMs;    // the plain double kernel on the same view
-  std::optional<double> w1FastMs;
-  std::optional<double> interiorDecidedEarly;  // share of the points counted MaxIter + 1; < 0: none         // for the window's Draw, the same view drawn in memory
+  std::optional<double> w1FastMs;              // for the window's Draw, the same view drawn in memory
+  std::optional<double> interiorDecidedEarly;  // share of the points counted MaxIter + 1; < 0: none
 };
 
 void PrintSummaryLine(const SummaryLine& line);

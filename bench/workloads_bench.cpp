@@ -93,6 +93,14 @@ void KernelOverGrid(benchmark::State& state, const Workload& w, CountFunction co
   }
 }
 
+// The step loop alone, every lane running: what one step of one orbit costs
+// in each arithmetic, the rounds' bookkeeping aside.
+void StepLoop(benchmark::State& state, StepArithmetic arithmetic) {
+  std::uint64_t laneSteps = 0;
+  for (auto _ : state) laneSteps = RunStepLoop(arithmetic, kStepLoopMaxSteps);
+  state.counters["lane_steps"] = static_cast<double>(laneSteps);
+}
+
 // A surface that takes the rows and keeps nothing: the pass without plotting costs.
 class DiscardingSurface final : public PlotSurface {
  public:
@@ -185,6 +193,8 @@ void RegisterAll() {
                                  CountGrid(grid, counts, CycleDetection::Off);
                                })
       ->Repetitions(5);
+  benchmark::RegisterBenchmark("exactness/step_loop_plain", StepLoop, StepArithmetic::Plain)->Repetitions(5);
+  benchmark::RegisterBenchmark("exactness/step_loop_exact", StepLoop, StepArithmetic::Exact)->Repetitions(5);
   for (const ToolWorkload& w : ToolWorkloads()) {
     const std::string name = w.name;
     benchmark::RegisterBenchmark((name + "/reference").c_str(), ReferencePass, w.sample)->Repetitions(3);
@@ -278,6 +288,12 @@ int main(int argc, char** argv) {
       plain && exact) {
     std::printf("exactness plain_float_ms=%.3f exact_no_cycles_ms=%.3f cost=%.2fx\n", plain->ms, exact->ms,
                 exact->ms / plain->ms);
+  }
+  if (const auto* plain = keeper.Find("exactness/step_loop_plain"), *exact = keeper.Find("exactness/step_loop_exact");
+      plain && exact && plain->laneSteps > 0 && exact->laneSteps > 0) {
+    const double plainNs = plain->ms * 1e6 / plain->laneSteps, exactNs = exact->ms * 1e6 / exact->laneSteps;
+    std::printf("exactness step_loop plain_ns_per_lane_step=%.3f exact_ns_per_lane_step=%.3f cost=%.2fx\n", plainNs,
+                exactNs, exactNs / plainNs);
   }
   benchmark::Shutdown();
   return 0;

@@ -49,6 +49,9 @@ struct ExactArithmetic {
   }
 };
 
+// The exact kernels' vectors: double vectors carry the arithmetic, their single halves the state.
+using ExactTag = hn::Rebind<float, hn::ScalableTag<double>>;
+
 // The lanes of `active` where a <= b. AVX-512 compares under a mask in one
 // instruction, which the compiler does not form from And and Le by itself.
 template <class DF>

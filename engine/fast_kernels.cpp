@@ -16,9 +16,6 @@ HWY_BEFORE_NAMESPACE();
 namespace tobrisk {
 namespace HWY_NAMESPACE {
 
-// Double vectors carry the arithmetic, their single halves the state.
-using ExactTag = hn::Rebind<float, hn::ScalableTag<double>>;
-
 void CountGridExact(const PointGrid& grid, EscapeCount* HWY_RESTRICT counts, bool detectCycles) {
   const ExactTag df;
   if (detectCycles) {
