@@ -32,14 +32,11 @@ inline constexpr std::size_t kBlockVectors = 4;  // independent chains hide each
 // so that comparing with the previous check's state ends the orbits of the
 // periods 1, 2, 3, 4, 6 and 12, the commonest inside the set, as soon as
 // they repeat (with 8, period 3 waited for Brent; W6 took 5% fewer instructions).
+// Repeats are seen only at checks, a multiple of lcm(period, kStride) apart:
+// rounds of 24 cut the checks' cost on boundary views by a few per cent but
+// found period-5 orbits half as fast (inside a period-5 bulb at 32766: 15
+// instead of 7.4 ms).
 inline constexpr std::size_t kStride = 12;
-// Iterations between checks when no running orbit has a settling disc, as
-// on escaping orbits near the boundary: each round's checks, loads and
-// stores took some 30% of the block stage's time on W9 at kStride, and
-// rounds twice as long counted W3, W4b and W9 1-5% faster. Where discs are,
-// kStride stays: an orbit in its disc runs on to the next check, and W2
-// (inside the cardioid) took 10-18% longer at 24.
-inline constexpr std::size_t kLongStride = 2 * kStride;
 
 // One type per chain, so that a pack of chain indices declares one parameter each.
 template <class T, std::size_t>
@@ -191,17 +188,6 @@ class OrbitLanes {
 
   [[nodiscard]] std::size_t Running(std::size_t k) const { return hn::CountTrue(df, table.LoadActive(k)); }
 
-  // The steps of the next round: kStride while a running orbit has a settling disc, kLongStride otherwise.
-  [[nodiscard]] std::size_t RoundSteps() const {
-    if constexpr (kCycles) {
-      for (std::size_t k = 0; k < K; ++k) {
-        const MF hasDisc = hn::Ge(table.Load(lane::kRadius2, k), hn::Zero(df));
-        if (!hn::AllFalse(df, hn::And(table.LoadActive(k), hasDisc))) return kStride;
-      }
-    }
-    return kLongStride;
-  }
-
   // Ends orbits of vector k that settled, repeat an earlier state (when
   // `cycles`) or passed the limit.
   HWY_INLINE void Check(std::size_t k, VF X, VF Y, VF& count, MF& active, bool cycles) {
@@ -268,9 +254,9 @@ class OrbitLanes {
   float P, Q;
   EscapeCount unescapedCount;
   // Orbits that a disc or a repeated state ends get
-  // this count, above any a running orbit reaches (MaxIter + kLongStride), and
+  // this count, above any a running orbit reaches (MaxIter + kStride), and
   // are read as MaxIter + 1 like them; the results count them.
-  float decidedMark = limit + 2.0F * kLongStride;
+  float decidedMark = limit + 2.0F * kStride;
   // A point's own disc costs some ten steps' work. The points that need one
   // lie near the edge of the cardioid or the bulb, where orbits settle late:
   // under a low limit they rarely settle before it (W6, at 50, took 1.4%

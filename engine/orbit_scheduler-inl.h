@@ -92,7 +92,7 @@ HWY_NOINLINE void CountBlocks(DF df, const PointGrid& grid, EscapeCount* HWY_RES
         const bool nearLimit = grid.MaxIter + 1 - next <= static_cast<int>(kNearLimit);
         return running * (nearLimit ? 4 : 2) > started;
       };
-      for (std::size_t stride = 2; keepsRunning(); stride = std::min(2 * stride, lanes.RoundSteps())) {
+      for (std::size_t stride = 2; keepsRunning(); stride = std::min(2 * stride, kStride)) {
         const std::size_t steps = std::min(stride, static_cast<std::size_t>(std::max(1, grid.MaxIter + 1 - next)));
         running = lanes.Round(steps);
         next += static_cast<int>(steps);
@@ -139,7 +139,7 @@ HWY_NOINLINE void CountStragglers(DF df, const PointGrid& grid, const std::vecto
 
   for (std::size_t k = 0; k < K; ++k) refill(k);
   for (;;) {
-    std::size_t running = lanes.Round(lanes.RoundSteps());
+    std::size_t running = lanes.Round(kStride);
     if (next < stragglers.size()) {
       running = 0;
       for (std::size_t k = 0; k < K; ++k) {
