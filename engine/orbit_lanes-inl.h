@@ -32,10 +32,11 @@ inline constexpr std::size_t kBlockVectors = 4;  // independent chains hide each
 // so that comparing with the previous check's state ends the orbits of the
 // periods 1, 2, 3, 4, 6 and 12, the commonest inside the set, as soon as
 // they repeat (with 8, period 3 waited for Brent; W6 took 5% fewer instructions).
-// Repeats are seen only at checks, a multiple of lcm(period, kStride) apart:
-// rounds of 24 cut the checks' cost on boundary views by a few per cent but
-// found period-5 orbits half as fast (inside a period-5 bulb at 32766: 15
-// instead of 7.4 ms).
+// Repeats are seen only at checks, so an orbit's period is found some
+// multiple of lcm(period, kStride) steps after the state it repeats: rounds
+// of 24 cut the checks' cost on boundary views by a few per cent but found
+// period-5 orbits half as fast (inside a period-5 bulb at 32766: 15 instead
+// of 7.4 ms).
 inline constexpr std::size_t kStride = 12;
 
 // One type per chain, so that a pack of chain indices declares one parameter each.
