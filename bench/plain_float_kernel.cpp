@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <stdexcept>
+#include <string>
 
 #include "bench/plain_float_kernel.h"
 #include "engine/fast_kernels-inl.h"
@@ -87,7 +88,7 @@ void CountGridPlainFloat(const PointGrid& grid, std::span<EscapeCount> counts) {
 }
 
 std::uint64_t RunStepLoop(StepArithmetic arithmetic, std::size_t steps) {
-  if (steps > kStepLoopMaxSteps) throw std::invalid_argument("the step loop takes at most 30000 steps");
+  if (steps > kStepLoopMaxSteps) throw std::invalid_argument("the step loop takes at most " + std::to_string(kStepLoopMaxSteps) + " steps");
   return HWY_DYNAMIC_DISPATCH(StepLoop)(arithmetic == StepArithmetic::Exact, steps);
 }
 

@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
+#include "engine/band_work.h"
 #include "engine/checked.h"
 #include "engine/fast_kernels.h"
 #include "engine/fault_test.h"
 #include "engine/idle_cores.h"
-#include "engine/band_work.h"
 #include "engine/mirror_rows.h"
 #include "engine/pass_steps.h"
 
