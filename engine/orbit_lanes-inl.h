@@ -196,10 +196,15 @@ class OrbitLanes {
     const VF unescaped = hn::IfThenElse(hn::Le(count, hn::Set(df, limit)), hn::Set(df, decidedMark), count);
     if constexpr (kCycles) {
       // An orbit inside its settling disc never leaves it (see FindSettlingDisc).
-      const MF settled = hn::And(active, InSettlingDisc(df, X, Y, table.Load(lane::kCentreX, k),
-                                                        table.Load(lane::kCentreY, k), table.Load(lane::kRadius2, k)));
-      count = hn::IfThenElse(settled, unescaped, count);
-      active = hn::AndNot(settled, active);
+      // Near the boundary outside the cardioid and the bulb no lane has a
+      // disc, and the test is skipped (W9: 2% less time).
+      const VF radius2 = table.Load(lane::kRadius2, k);
+      if (!hn::AllFalse(df, hn::Ge(radius2, hn::Zero(df)))) {
+        const MF settled = hn::And(active, InSettlingDisc(df, X, Y, table.Load(lane::kCentreX, k),
+                                                          table.Load(lane::kCentreY, k), radius2));
+        count = hn::IfThenElse(settled, unescaped, count);
+        active = hn::AndNot(settled, active);
+      }
       if (cycles) FindRepeats(k, X, Y, unescaped, count, active);
     }
     active = hn::AndNot(hn::Gt(count, hn::Set(df, limit)), active);
