@@ -22,8 +22,9 @@ void KeepOnSignal(int slot) noexcept;
 void ClearLineOnSignal(int fd) noexcept;
 
 // While alive, an interrupt waits: several renames that belong together all
-// happen before the program ends. One that came meanwhile ends it on release.
-// Works whichever thread a signal reaches; hold from one thread only.
+// happen before the program ends. One that came meanwhile ends it when the
+// last hold is released. Works whichever thread a signal reaches, and with
+// holds from several threads at once (frames committed side by side).
 class InterruptsHeld {
  public:
   InterruptsHeld() noexcept;
