@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // tobrisk-render: the window's Draw, into a PNG file of any size.
 
+#include <tbb/global_control.h>
+
 #include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -94,6 +97,12 @@ int Run(const std::vector<std::string_view>& arguments) {
 int main(int argc, char** argv) {
   if (!tobrisk::OpenClosedStandardStreams()) return 1;  // nowhere to say why: even /dev/null failed
   tobrisk::InstallCleanupOnSignals();
+  // A pass that finished before the helpers it woke began leaves them
+  // queued; waiting for the library's threads at the end lets them run (they
+  // find nothing left) and free the band they hold.
+  tbb::task_scheduler_handle workers{tbb::attach{}};
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  return tobrisk::Run(arguments);
+  const int status = tobrisk::Run(arguments);
+  static_cast<void>(tbb::finalize(workers, std::nothrow));
+  return status;
 }
